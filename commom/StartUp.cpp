@@ -1,0 +1,81 @@
+#include "commom/StartUp.h"
+
+#include "commom/Logger.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QList>
+#include <QMetaType>
+#include <QVariant>
+
+#include <string>
+
+Q_DECLARE_METATYPE(std::string)
+
+void InitCorvantaResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
+void InitLog()
+{
+    Logger::SetLevel(Logger::Trace);
+    const QString folder = QDir::currentPath() + "/log/";
+    QDir dir(folder);
+    if (!dir.exists()) {
+        dir.mkdir(folder);
+    }
+    const QString fileName =
+        folder + QDateTime::currentDateTime().toString("yyyy-MM-dd hh-mm-ss") + "-log.txt";
+    Logger::Init(fileName);
+    Logger::SetLevel(Logger::Debug);
+}
+
+void RegsiterMetaType()
+{
+    qRegisterMetaType<unsigned char>("uint8_t");
+    qRegisterMetaType<unsigned short>("uint16_t");
+    qRegisterMetaType<unsigned int>("uint32_t");
+    qRegisterMetaType<quint64>("uint64_t");
+    qRegisterMetaType<signed char>("int8_t");
+    qRegisterMetaType<short>("int16_t");
+    qRegisterMetaType<int>("int32_t");
+    qRegisterMetaType<qint64>("int64_t");
+    qRegisterMetaType<QString>("QString");
+    qRegisterMetaType<QList<QVariant>>("QList<QVariant>");
+    qRegisterMetaType<int>("int");
+    qRegisterMetaType<std::string>("string");
+
+    // Bus payload types, each under its own name.
+}
+
+QByteArray ReadQssData(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return QByteArray();
+    }
+    QByteArray bytes = file.readAll();
+    file.close();
+    return bytes;
+}
+
+void ApplyStyleSheet(const QByteArray& qss)
+{
+    if (qss.isEmpty() || !qApp) {
+        return;
+    }
+    const int nul = qss.indexOf('\0');
+    qApp->setStyleSheet(QString::fromUtf8(nul >= 0 ? qss.left(nul) : qss));
+}
+
+QRect MainWindowPlacement(const QSize& screen, const QSize& window)
+{
+    const int x = (screen.width() - window.width()) / 3;
+    const int y = static_cast<int>((screen.height() - window.height()) / 3.5);
+    const int width = static_cast<int>(screen.width() * 0.75);
+    const int height = static_cast<int>(screen.height() * 0.8);
+    return QRect(x, y, width, height);
+}

@@ -1,0 +1,128 @@
+// The bus between pages and the device worker: queued across threads,
+// direct on the GUI thread, and the status-text routing.
+#include "commom/StartUp.h"
+#include "manager/NotifyMsgManager.h"
+#include "manager/RecvDataHandleManager.h"
+#include "manager/SendDataHandleManager.h"
+
+#include <QSignalSpy>
+#include <QThread>
+#include <QtTest>
+
+#include <atomic>
+
+namespace {
+
+// Stands for the device worker: records what reaches it and on which thread.
+class BusReceiver : public QObject
+{
+    Q_OBJECT
+public:
+    std::atomic<int> count{0};
+    QList<QVariant> received;
+    QThread* thread = nullptr;
+
+public slots:
+    void slot_request(int id, QVariant var1, QVariant var2)
+    {
+        Q_UNUSED(id);
+        received.append(var1);
+        received.append(var2);
+        thread = QThread::currentThread();
+        ++count;
+        // Answer from the worker thread, as the device worker does.
+        RecvDataHandleManager::GetInstance()->SendMessageToPageSlot(id + 1000, var1, var2);
+    }
+};
+
+} // namespace
+
+class TestMessageBus : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        RegsiterMetaType();
+        SendDataHandleManager::GetInstance();
+        RecvDataHandleManager::GetInstance();
+        NotifyMsgManager::GetInstance();
+    }
+
+    void requestsRunQueuedOnWorkerAndAnswersComeBackQueued()
+    {
+        QThread thread;
+        auto* receiver = new BusReceiver;
+        receiver->moveToThread(&thread);
+        connect(&thread, &QThread::finished, receiver, &QObject::deleteLater);
+        connect(SendDataHandleManager::GetInstance(), &SendDataHandleManager::SignalSendMessageToIMU,
+                receiver, &BusReceiver::slot_request);
+        thread.start();
+
+        QList<int> answers;
+        QThread* answerThread = nullptr;
+        auto connection = connect(RecvDataHandleManager::GetInstance(),
+                                  &RecvDataHandleManager::SignalSendMessageToPage, this,
+                                  [&](int id, QVariant, QVariant) {
+                                      answers.append(id);
+                                      answerThread = QThread::currentThread();
+                                  });
+
+        QVariantList list{5, 0, 0, 0, 0, 0, 0};
+        SendDataHandleManager::GetInstance()->SendMessageToIMU(9, list, QVariant());
+        SendDataHandleManager::GetInstance()->SendMessageToIMU(4, QString("/tmp/a.dat"), QVariant());
+        // The caller never waits: nothing has run yet on this thread.
+        QVERIFY(answers.isEmpty());
+        QTRY_COMPARE(answers, (QList<int>{1009, 1004}));
+        QCOMPARE(answerThread, QThread::currentThread());
+        QCOMPARE(receiver->received.at(0).toList(), list);
+        QCOMPARE(receiver->received.at(2).toString(), QString("/tmp/a.dat"));
+        QVERIFY(receiver->thread == &thread);
+
+        disconnect(connection);
+        thread.quit();
+        thread.wait();
+    }
+
+    void pageToPageMessagesAreHandledBeforeSendReturns()
+    {
+        int seen = 0;
+        auto connection = connect(RecvDataHandleManager::GetInstance(),
+                                  &RecvDataHandleManager::SignalSendMessageToPage, this,
+                                  [&](int id, QVariant, QVariant) { seen = id; });
+        RecvDataHandleManager::GetInstance()->SendMessageToPageSlot(812);
+        QCOMPARE(seen, 812);
+        disconnect(connection);
+    }
+
+    void resetAndCloseAreRelayed()
+    {
+        QSignalSpy reset(RecvDataHandleManager::GetInstance(), &RecvDataHandleManager::SignalResetPage);
+        QSignalSpy close(RecvDataHandleManager::GetInstance(), &RecvDataHandleManager::SignalCloseApp);
+        RecvDataHandleManager::GetInstance()->ResetPage();
+        RecvDataHandleManager::GetInstance()->CloseApp();
+        QCOMPARE(reset.count(), 1);
+        QCOMPARE(close.count(), 1);
+    }
+
+    void statusTextsGoOnlyToTheirPage()
+    {
+        NotifyMsgManager* notify = NotifyMsgManager::GetInstance();
+        QSignalSpy config(notify, &NotifyMsgManager::LogMsgParamConfig);
+        QSignalSpy table(notify, &NotifyMsgManager::LogMsgParamTable);
+        notify->SendLogMsg("ImuParameterConfigWidget", NotifyMsgManager::PAGE_TYPE_STATUS, "状态：设置滤波器成功");
+        notify->SendLogMsg("AllParameterWidget", NotifyMsgManager::PAGE_TYPE_STATUS, "x");
+        notify->SendLogMsg("imuParameterConfigWidget", NotifyMsgManager::PAGE_TYPE_STATUS, "y");
+        notify->SendLogMsg("ImuParameterConfigWidget", NotifyMsgManager::PAGE_TYPE_STATUS,
+                           static_cast<const char*>(nullptr));
+        QCOMPARE(config.count(), 2);
+        QCOMPARE(table.count(), 1);
+        QCOMPARE(config.at(0).at(1).toStringList(), QStringList{"状态：设置滤波器成功"});
+        QCOMPARE(config.at(1).at(1).toStringList(), QStringList{QString()});
+        QCOMPARE(config.at(0).at(0).toInt(), 0);
+    }
+};
+
+QTEST_MAIN(TestMessageBus)
+#include "tst_message_bus.moc"
