@@ -28,7 +28,9 @@ QString ReadText(const QString& path)
 
 __attribute__((noinline)) void CrashDeliberatelyInsideCorvanta()
 {
-    volatile int* nowhere = nullptr;
+    // An address the compiler cannot see is null, so the store stays.
+    auto* nowhere = reinterpret_cast<volatile int*>(
+        static_cast<quintptr>(qEnvironmentVariableIntValue("CORVANTA_TEST_NOWHERE")));
     *nowhere = 42;
 }
 
@@ -114,7 +116,7 @@ private slots:
         env.insert("CORVANTA_TEST_CHILD", "force-exit");
         env.insert("CORVANTA_TEST_FOLDER", dir.path());
         child.setProcessEnvironment(env);
-        child.start(QCoreApplication::applicationFilePath(), {});
+        child.start(QCoreApplication::applicationFilePath(), QStringList());
         QVERIFY(child.waitForFinished(20000));
         QCOMPARE(child.exitStatus(), QProcess::NormalExit);
         QCOMPARE(child.exitCode(), 10);
@@ -131,7 +133,7 @@ private slots:
         // The sanitizers must let our own handler see the fault.
         env.insert("ASAN_OPTIONS", "handle_segv=0:detect_leaks=0");
         child.setProcessEnvironment(env);
-        child.start(QCoreApplication::applicationFilePath(), {});
+        child.start(QCoreApplication::applicationFilePath(), QStringList());
         QVERIFY(child.waitForFinished(30000));
         QCOMPARE(child.exitStatus(), QProcess::CrashExit);
 
