@@ -4,6 +4,9 @@
 #include <QList>
 #include <QMap>
 
+#include <initializer_list>
+#include <utility>
+
 // A map that gives its keys back in the order they were first inserted;
 // the tool menus are built from it in that order.
 template <typename Key, typename Value>

@@ -1,0 +1,78 @@
+#include "manager/SimpleSetting.h"
+
+#include <QMutexLocker>
+#include <QSettings>
+
+SimpleSetting::SimpleSetting(const QString& path)
+    : m_setting(new QSettings(path, QSettings::IniFormat))
+{
+}
+
+SimpleSetting::~SimpleSetting()
+{
+    QMutexLocker locker(&m_mutex);
+    delete m_setting;
+    m_setting = nullptr;
+}
+
+void SimpleSetting::SetValue(const QString& group, const QString& key, const QVariant& value)
+{
+    QMutexLocker locker(&m_mutex);
+    m_setting->beginGroup(group);
+    m_setting->setValue(key, value);
+    m_setting->endGroup();
+    m_setting->sync();
+}
+
+QVariant SimpleSetting::Value(const QString& group, const QString& key, const QVariant& defaultValue)
+{
+    QMutexLocker locker(&m_mutex);
+    m_setting->beginGroup(group);
+    const QVariant value = m_setting->value(key, defaultValue);
+    m_setting->endGroup();
+    return value;
+}
+
+bool SimpleSetting::Containts(const QString& group, const QString& key)
+{
+    QMutexLocker locker(&m_mutex);
+    m_setting->beginGroup(group);
+    const bool found = m_setting->contains(key);
+    m_setting->endGroup();
+    return found;
+}
+
+void SimpleSetting::Remove(const QString& group, const QString& key)
+{
+    QMutexLocker locker(&m_mutex);
+    m_setting->beginGroup(group);
+    m_setting->remove(key);
+    m_setting->endGroup();
+    m_setting->sync();
+}
+
+QStringList SimpleSetting::ChildKeys(const QString& group)
+{
+    QMutexLocker locker(&m_mutex);
+    m_setting->beginGroup(group);
+    const QStringList keys = m_setting->childKeys();
+    m_setting->endGroup();
+    return keys;
+}
+
+void SimpleSetting::Sync()
+{
+    QMutexLocker locker(&m_mutex);
+    m_setting->sync();
+}
+
+QString SimpleSetting::Path() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_setting->fileName();
+}
+
+QSettings* SimpleSetting::GetSetting()
+{
+    return m_setting;
+}
