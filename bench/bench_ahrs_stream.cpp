@@ -1,0 +1,217 @@
+// Load run of the live AHRS view: a child process plays a device on a
+// pseudo-terminal streaming AHRS frames at a fixed rate, while this process
+// runs the device worker on its own thread and shows the AHRS data page
+// (offscreen), exactly as after a connection in the application. Prints the
+// frames seen, this process's CPU use (the streamer is not counted) and its
+// memory over time.
+//
+//   bench_ahrs_stream [seconds=60] [frames-per-second=1000]
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+#include <QTimer>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "commom/Global.h"
+#include "commom/StartUp.h"
+#include "manager/RecvDataHandleManager.h"
+#include "widgets/singleTools/AHRSDataWidget.h"
+#include "workerThread/DeviceFrames.h"
+#include "workerThread/MessageIds.h"
+#include "workerThread/SerialPortManager.h"
+#include "workerThread/WorkerThreadImu.h"
+
+namespace {
+
+class Opener : public QObject
+{
+    Q_OBJECT
+signals:
+    void SignalOpenSerial();
+    void SignalCloseSerial();
+};
+
+long StatusKb(const char* key)
+{
+    QFile f("/proc/self/status");
+    if (!f.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith(key)) {
+            return line.mid(int(std::strlen(key))).trimmed().split(' ').value(0).toLong();
+        }
+    }
+    return -1;
+}
+
+double CpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+QByteArray AhrsFrame(uint32_t n)
+{
+    AhrsData s{};
+    const double x = n * 0.001;
+    s.MCU_TIME = n * 1000u;
+    s.roll = float(60 * std::sin(0.5 * x));
+    s.pitch = float(20 * std::cos(0.8 * x));
+    s.yaw = float(std::fmod(n * 0.01, 360.0) - 180.0);
+    s.acc_x = float(std::sin(x));
+    s.acc_y = float(0.5 * std::cos(x));
+    s.acc_z = 0.98f;
+    s.gyro_x = float(40 * std::sin(0.7 * x));
+    s.gyro_y = float(-30 * std::cos(1.3 * x));
+    s.gyro_z = float(10 * std::sin(2 * x));
+    s.temperature = 31.5f;
+    return BuildDeviceFrame(FRAME_AHRS_DATA, QByteArray(reinterpret_cast<const char*>(&s), int(sizeof s)));
+}
+
+// The device: paced on absolute deadlines so the rate holds on average.
+[[noreturn]] void Stream(int master, int goPipe, int seconds, int rate)
+{
+    char go = 0;
+    if (read(goPipe, &go, 1) != 1) {
+        _exit(1);
+    }
+    timespec next{};
+    clock_gettime(CLOCK_MONOTONIC, &next);
+    const long periodNs = 1000000000L / rate;
+    const long total = long(seconds) * rate;
+    for (long n = 0; n < total; ++n) {
+        const QByteArray frame = AhrsFrame(uint32_t(n));
+        const char* p = frame.constData();
+        size_t left = size_t(frame.size());
+        while (left > 0) {
+            const ssize_t w = write(master, p, left);
+            if (w <= 0) {
+                _exit(0); // the host closed the line
+            }
+            p += w;
+            left -= size_t(w);
+        }
+        next.tv_nsec += periodNs;
+        while (next.tv_nsec >= 1000000000L) {
+            next.tv_nsec -= 1000000000L;
+            ++next.tv_sec;
+        }
+        clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr);
+    }
+    _exit(0);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 60;
+    const int rate = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1000;
+
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+        std::perror("pty");
+        return 1;
+    }
+    const QString slave = QString::fromLocal8Bit(ptsname(master));
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) {
+        return 1;
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        close(pipeFds[1]);
+        Stream(master, pipeFds[0], seconds, rate);
+    }
+    close(pipeFds[0]);
+
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    RegsiterMetaType();
+
+    QThread thread;
+    auto* worker = new WorkerThreadImu(nullptr);
+    Opener opener;
+    QObject::connect(&opener, &Opener::SignalOpenSerial, worker, &WorkerThread::slot_open_serial_port);
+    QObject::connect(&opener, &Opener::SignalCloseSerial, worker, &WorkerThread::slot_close_serial_port);
+    QObject::connect(&thread, &QThread::finished, worker, &QObject::deleteLater);
+    SerialPortManager::GetInstance()->InsertImuWorker(worker, 0);
+    worker->moveToThread(&thread);
+    thread.start();
+
+    AHRSDataWidget page(nullptr);
+    page.resize(1200, 700);
+    page.show();
+
+    long frames = 0;
+    QObject::connect(RecvDataHandleManager::GetInstance(), &RecvDataHandleManager::SignalSendMessageToPage,
+                     [&frames](int id, QVariant, QVariant) { frames += (id == PAGE_MSG_AHRS_DATA); });
+
+    bool opened = false;
+    QObject::connect(worker, &WorkerThread::SignalSerialIsOpen, [&](SerialState s) {
+        if (s == SERIAL_STATE_OPENED && !opened) {
+            opened = true;
+            const char go = 'g';
+            if (write(pipeFds[1], &go, 1) != 1) {
+                std::perror("go");
+            }
+        }
+    });
+    g_connection_serial_name = slave;
+    g_connection_baud_rate = QStringLiteral("921600");
+    g_serial_is_connected = true;
+    emit opener.SignalOpenSerial();
+
+    QElapsedTimer wall;
+    double cpuStart = 0;
+    int tick = 0;
+    QTimer report;
+    QObject::connect(&report, &QTimer::timeout, [&]() {
+        if (!opened) {
+            return;
+        }
+        if (tick == 0) {
+            wall.start();
+            cpuStart = CpuSeconds();
+        }
+        ++tick;
+        if (tick % 10 == 1 || tick > seconds) {
+            std::printf("t=%3ds frames=%ld rss=%ld kB\n", tick - 1, frames, StatusKb("VmRSS:"));
+            std::fflush(stdout);
+        }
+        if (tick > seconds) {
+            const double cpu = CpuSeconds() - cpuStart;
+            const double elapsed = wall.elapsed() / 1000.0;
+            std::printf("frames received: %ld in %.1f s (%.0f/s)\n", frames, elapsed, frames / elapsed);
+            std::printf("cpu: %.1f %% of one core\n", 100.0 * cpu / elapsed);
+            std::printf("memory: peak %ld kB, final %ld kB\n", StatusKb("VmHWM:"), StatusKb("VmRSS:"));
+            std::fflush(stdout);
+            app.quit();
+        }
+    });
+    report.start(1000);
+    const int rc = app.exec();
+
+    emit opener.SignalCloseSerial();
+    thread.quit();
+    thread.wait();
+    kill(child, SIGTERM);
+    waitpid(child, nullptr, 0);
+    close(master);
+    return rc;
+}
+
+#include "bench_ahrs_stream.moc"

@@ -1,0 +1,302 @@
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstring>
+
+#include "support/PtyDevice.h"
+#include "commom/DialogSeam.h"
+#include "commom/Global.h"
+#include "commom/StartUp.h"
+#include "manager/RecvDataHandleManager.h"
+#include "manager/SendDataHandleManager.h"
+#include "widgets/singleTools/AHRSDataWidget.h"
+#include "widgets/singleTools/RecordSpaceCheck.h"
+#include "workerThread/DeviceFrames.h"
+#include "workerThread/MessageIds.h"
+#include "workerThread/SerialPortManager.h"
+#include "workerThread/WorkerThreadImu.h"
+
+namespace {
+
+class Controller : public QObject
+{
+    Q_OBJECT
+signals:
+    void SignalOpenSerial();
+    void SignalCloseSerial();
+};
+
+QByteArray AhrsFrame(uint32_t mcu, float roll)
+{
+    AhrsData s{};
+    s.MCU_TIME = mcu;
+    s.roll = roll;
+    s.acc_z = 1.0f;
+    QByteArray payload(sizeof(AhrsData), '\0');
+    std::memcpy(payload.data(), &s, sizeof s);
+    return BuildDeviceFrame(FRAME_AHRS_DATA, payload);
+}
+
+// Keeps the event loop running while waiting; true when done() came true.
+bool WaitFor(const std::function<bool()>& done, int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+VolumeSpace Space(int64_t available)
+{
+    VolumeSpace v;
+    v.valid = true;
+    v.rootPath = QStringLiteral("/vol");
+    v.availableBytes = available;
+    return v;
+}
+
+} // namespace
+
+class TestAhrsRecording : public QObject
+{
+    Q_OBJECT
+
+private:
+    QThread* m_thread = nullptr;
+    WorkerThreadImu* m_worker = nullptr;
+    Controller m_controller;
+    PtyDevice m_pty;
+    QTemporaryDir m_dir;
+    int m_samples = 0;
+    QString m_savePath;                       // answer of the save dialog
+    QMessageBox::StandardButton m_answer = QMessageBox::No;
+    int64_t m_available = RecordSpaceCheck::kMinFreeBytes;
+
+    void PressRecord(AHRSDataWidget& page, Qt::MouseButton button = Qt::LeftButton)
+    {
+        QLabel* label = page.findChild<QLabel*>("label_record");
+        QTest::mousePress(label, button, Qt::NoModifier, QPoint(5, 5));
+        QTest::mouseRelease(label, button, Qt::NoModifier, QPoint(5, 5));
+    }
+
+    QList<DialogSeam::Request> RequestsOf(DialogSeam::Kind kind) const
+    {
+        QList<DialogSeam::Request> out;
+        for (const auto& r : DialogSeam::Requests()) {
+            if (r.kind == kind) {
+                out.append(r);
+            }
+        }
+        return out;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        RegsiterMetaType();
+        QVERIFY(m_pty.IsOpen());
+        QVERIFY(m_dir.isValid());
+        m_thread = new QThread();
+        m_worker = new WorkerThreadImu(nullptr);
+        connect(&m_controller, &Controller::SignalOpenSerial, m_worker, &WorkerThread::slot_open_serial_port);
+        connect(&m_controller, &Controller::SignalCloseSerial, m_worker, &WorkerThread::slot_close_serial_port);
+        connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+        SerialPortManager::GetInstance()->InsertImuWorker(m_worker, 0);
+        m_worker->moveToThread(m_thread);
+        m_thread->start();
+
+        QList<SerialState> states;
+        connect(m_worker, &WorkerThread::SignalSerialIsOpen, this, [&states](SerialState s) { states.append(s); });
+        g_connection_serial_name = m_pty.SlavePath();
+        g_connection_baud_rate = QStringLiteral("115200");
+        g_serial_is_connected = true;
+        g_communicate_with_serial_flag = false;
+        emit m_controller.SignalOpenSerial();
+        QVERIFY(WaitFor([&] { return !states.isEmpty(); }, 3000));
+        QCOMPARE(states.first(), SERIAL_STATE_OPENED);
+        disconnect(m_worker, &WorkerThread::SignalSerialIsOpen, this, nullptr);
+
+        connect(RecvDataHandleManager::GetInstance(), &RecvDataHandleManager::SignalSendMessageToPage, this,
+                [this](int id, QVariant, QVariant) { m_samples += (id == PAGE_MSG_AHRS_DATA); });
+
+        DialogSeam::SetScripted(true);
+        DialogSeam::SetHandler([this](const DialogSeam::Request& r) -> QVariant {
+            if (r.kind == DialogSeam::SaveFile) {
+                return m_savePath;
+            }
+            if (r.kind == DialogSeam::Question) {
+                return int(m_answer);
+            }
+            return QVariant();
+        });
+        RecordSpaceCheck::SetQuery([this](const QString&) { return Space(m_available); });
+        g_imu_sn = QStringLiteral("SN42");
+    }
+
+    void cleanupTestCase()
+    {
+        RecordSpaceCheck::SetQuery({});
+        emit m_controller.SignalCloseSerial();
+        m_thread->quit();
+        m_thread->wait();
+        delete m_thread;
+        g_ahrs_file_recording = false;
+    }
+
+    void init()
+    {
+        DialogSeam::ClearRequests();
+        m_available = RecordSpaceCheck::kMinFreeBytes;
+        m_answer = QMessageBox::No;
+        g_ahrs_file_recording = false;
+    }
+
+    void cancelChangesNothing()
+    {
+        AHRSDataWidget page(nullptr);
+        QSignalSpy requests(SendDataHandleManager::GetInstance(), &SendDataHandleManager::SignalSendMessageToIMU);
+        m_savePath.clear();
+        PressRecord(page);
+        const auto saves = RequestsOf(DialogSeam::SaveFile);
+        QCOMPARE(saves.size(), 1);
+        QCOMPARE(saves.first().title, QString("保存二进制数据"));
+        QCOMPARE(saves.first().filter, QString("数据格式 (*.dat)"));
+        QVERIFY(!g_ahrs_file_recording);
+        QCOMPARE(requests.count(), 0);
+        QVERIFY(page.findChild<QLabel*>("label_file_save_tip")->text().isEmpty());
+        // A right-button press does nothing at all.
+        DialogSeam::ClearRequests();
+        PressRecord(page, Qt::RightButton);
+        QVERIFY(DialogSeam::Requests().isEmpty());
+    }
+
+    void refusedOneByteShort()
+    {
+        AHRSDataWidget page(nullptr);
+        QSignalSpy requests(SendDataHandleManager::GetInstance(), &SendDataHandleManager::SignalSendMessageToIMU);
+        m_savePath = m_dir.filePath("short.dat");
+        m_available = RecordSpaceCheck::kMinFreeBytes - 1;
+        PressRecord(page);
+        const auto warnings = RequestsOf(DialogSeam::Warning);
+        QCOMPARE(warnings.size(), 1);
+        QCOMPARE(warnings.first().title, QString("警告"));
+        QCOMPARE(warnings.first().text, QString("当前磁盘/vol剩余可用容量小于20GB，请清理磁盘"));
+        QVERIFY(!g_ahrs_file_recording);
+        QCOMPARE(requests.count(), 0);
+        QVERIFY(!QFile::exists(m_savePath));
+    }
+
+    void recordingEqualsReceivedBytes()
+    {
+        AHRSDataWidget page(nullptr);
+        m_savePath = m_dir.filePath("run.dat");
+        {
+            // An older, longer file at the chosen path must leave no tail.
+            QFile old(m_savePath);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write(QByteArray(100000, 'O'));
+        }
+        QSignalSpy requests(SendDataHandleManager::GetInstance(), &SendDataHandleManager::SignalSendMessageToIMU);
+        PressRecord(page); // exactly 20 GiB available: allowed
+        QVERIFY(g_ahrs_file_recording);
+        QCOMPARE(requests.count(), 1);
+        QCOMPARE(requests.at(0).at(0).toInt(), int(IMU_MSG_RECORD_AHRS));
+        QCOMPARE(requests.at(0).at(1).value<QVariant>().toString(), m_savePath);
+        QCOMPARE(page.findChild<QLabel*>("label_file_save_tip")->text(), "数据保存路径: " + m_savePath);
+        QCOMPARE(page.SaveDir(), m_dir.path());
+        // Before any good frame the page warns and records all the same.
+        const auto critical = RequestsOf(DialogSeam::Critical);
+        QCOMPARE(critical.size(), 1);
+        QCOMPARE(critical.first().title, QString("错误"));
+        QCOMPARE(critical.first().text, QString("未成功连接设备"));
+
+        // Frames, garbage and a frame split across two writes.
+        QByteArray sent;
+        for (int i = 0; i < 40; ++i) {
+            QByteArray chunk = AhrsFrame(uint32_t(i) * 10000u, float(i));
+            if (i % 7 == 3) {
+                chunk.prepend(QByteArray("\x00\xAA\x13garbage", 11));
+            }
+            sent += chunk;
+        }
+        const QByteArray tailFrame = AhrsFrame(999, 1.0f);
+        QVERIFY(m_pty.Write(sent));
+        QVERIFY(m_pty.Write(tailFrame.left(10)));
+        QTest::qWait(20);
+        QVERIFY(m_pty.Write(tailFrame.mid(10)));
+        sent += tailFrame;
+        QVERIFY(WaitFor([&] { return QFileInfo(m_savePath).size() == sent.size(); }, 5000));
+        QVERIFY(WaitFor([&] { return m_samples >= 41; }, 2000));
+
+        // Stopping asks first; No keeps recording.
+        DialogSeam::ClearRequests();
+        m_answer = QMessageBox::No;
+        PressRecord(page);
+        const auto questions = RequestsOf(DialogSeam::Question);
+        QCOMPARE(questions.size(), 1);
+        QCOMPARE(questions.first().title, QString("确认对话框"));
+        QCOMPARE(questions.first().text, QString("请确认是否停止采集数据"));
+        QVERIFY(g_ahrs_file_recording);
+        QCOMPARE(requests.count(), 1);
+
+        m_answer = QMessageBox::Yes;
+        PressRecord(page);
+        QVERIFY(!g_ahrs_file_recording);
+        QCOMPARE(requests.count(), 2);
+        QVERIFY(!requests.at(1).at(1).value<QVariant>().isValid());
+        QVERIFY(RequestsOf(DialogSeam::Critical).isEmpty()); // frames have arrived by now
+
+        // Bytes after the stop are not recorded.
+        QTest::qWait(50);
+        QVERIFY(m_pty.Write(AhrsFrame(5, 5.0f)));
+        QTest::qWait(200);
+        QFile file(m_savePath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), sent);
+    }
+
+    void outputRateQuerySendsTenFrames()
+    {
+        AHRSDataWidget page(nullptr);
+        // Let the version polling after the open run out first.
+        QTest::qWait(50);
+        m_pty.ReadAvailable(0);
+        QPushButton* query = page.findChild<QPushButton*>("btn_select_data_rate");
+        QVERIFY(query);
+        const QString before = page.findChild<QLabel*>("label_roll")->text();
+        QElapsedTimer timer;
+        timer.start();
+        query->click();
+        const qint64 took = timer.elapsed();
+        const QByteArray expected = BuildLongCommandFrame(CMD_GET_PARAM, 0, 0, 21, 0, 0, 0);
+        const QByteArray got = m_pty.ReadUntil([&](const QByteArray& b) { return b.count(expected) >= 10; }, 3000);
+        QCOMPARE(got.count(expected), 10);
+        QVERIFY2(took >= 27, qPrintable(QString::number(took))); // ten waits of 3 ms
+        QTest::qWait(100);
+        QCOMPARE(m_pty.ReadAvailable(50).count(expected), 0);
+        QCOMPARE(page.findChild<QLabel*>("label_roll")->text(), before);
+    }
+
+    void nextDefaultNameUsesLastFolder()
+    {
+        AHRSDataWidget page(nullptr);
+        m_savePath.clear();
+        PressRecord(page);
+        const auto saves = RequestsOf(DialogSeam::SaveFile);
+        QCOMPARE(saves.size(), 1);
+        QVERIFY2(saves.first().text.startsWith(m_dir.path() + "/SN42_"), qPrintable(saves.first().text));
+        QVERIFY(QRegularExpression("_\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d$").match(saves.first().text).hasMatch());
+    }
+};
+
+QTEST_MAIN(TestAhrsRecording)
+#include "tst_ahrs_recording.moc"

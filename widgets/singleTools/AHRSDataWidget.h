@@ -1,0 +1,151 @@
+#ifndef AHRSDATAWIDGET_H
+#define AHRSDATAWIDGET_H
+
+#include <QMutex>
+#include <QString>
+#include <QVariant>
+#include <QVector>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "widgets/singleTools/AhrsSeries.h"
+#include "widgets/singleTools/PacketLossChecker.h"
+#include "widgets/singleTools/PageClock.h"
+#include "widgets/singleTools/TimeSyncReadout.h"
+#include "workerThread/PayloadTypes.h"
+
+class AutoResizer;
+class QCustomPlot;
+class QMouseEvent;
+class QResizeEvent;
+class QTimer;
+class QWheelEvent;
+
+namespace Ui {
+class AHRSDataWidget;
+}
+
+// The AHRS data page: the streamed samples as readouts and three scrolling
+// plots, recording of the raw port stream, and the packet-loss, TIME_SYNC
+// and output-rate tools.
+class AHRSDataWidget : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit AHRSDataWidget(QWidget* parent = nullptr);
+    ~AHRSDataWidget() override;
+
+    // A wheel turn or a press on a plot holds its auto-zoom for a while.
+    struct PauseMark
+    {
+        bool pending = false;
+        qint64 stamp = 0; // monotonic ms
+    };
+
+    enum SeriesId {
+        SERIES_ACC_X, SERIES_ACC_Y, SERIES_ACC_Z,
+        SERIES_GYRO_X, SERIES_GYRO_Y, SERIES_GYRO_Z,
+        SERIES_ROLL, SERIES_PITCH, SERIES_YAW, SERIES_TEMP,
+        SERIES_COUNT
+    };
+
+    static QString MsToBeijingTimeString(unsigned long ms);
+
+    // Read access for tests and the plots.
+    const AhrsSeries& Series(int id) const { return m_series[id]; }
+    float PlotRateHz() const { return m_plot_rate_hz; }
+    float LabelRateHz() const { return m_label_rate_hz; }
+    int ResumeDelayS() const { return m_resume_delay_s; }
+    bool IsPlotPaused(int plot) const { return m_plot_paused[plot]; }
+    uint32_t LostPacketCount() const { return m_lose.Count(); }
+    QString SaveDir() const { return m_save_dir; }
+
+    // Tests drive the page time with a clock of their own.
+    void SetClockSource(PageClock::Source source) { m_clock.SetSource(std::move(source)); }
+
+    void AddDataToVec(const AhrsData& sample, double t);
+    void UpdateNumValue(const AhrsData& sample, double t);
+    void UpdatePlot(double t);
+    void ClearVec(QVector<double>& vec);
+
+public slots:
+    void slot_display_ahrs_value(int id, QVariant var1, QVariant var2);
+
+    void slot_on_mouse_wheel_1(QWheelEvent* event);
+    void slot_on_mouse_wheel_2(QWheelEvent* event);
+    void slot_on_mouse_wheel_3(QWheelEvent* event);
+    void slot_on_mouse_press_1(QMouseEvent* event);
+    void slot_on_mouse_press_2(QMouseEvent* event);
+    void slot_on_mouse_press_3(QMouseEvent* event);
+
+    void slot_auto_zoom_tick();
+    void slot_press_resume_tick();
+    void slot_wheel_resume_tick();
+
+private slots:
+    void on_hs_ahrs_update_rate_valueChanged(int value);
+    void on_hs_label_update_rate_valueChanged(int value);
+    void on_btn_set_customLayout_clicked();
+    void on_spinBox_valueChanged(int value);
+    void on_btn_reset_data_clicked();
+    void on_btn_lose_pkt_start_clicked();
+    void on_btn_lose_pkt_reset_clicked();
+    void on_spinBox_lose_pkt_valueChanged(int value);
+    void on_btn_open_time_sync_detect_clicked();
+    void on_btn_select_data_rate_clicked();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void InitAutoZoomTimer();
+    void InitWidget();
+    void InitAutoResize();
+    void InitPlot();
+    void HandleSample(const QVariant& var1);
+    bool HandleRecordPress();
+    QString DefaultRecordFileName() const;
+    void PausePlot(int plot, PauseMark& mark);
+    void ResumeTick(std::array<PauseMark, 3>& own, const std::array<PauseMark, 3>& other);
+    QCustomPlot* Plot(int plot) const;
+    // Whether the series shown by graph g of plot p grows at the plot's
+    // present selector index.
+    bool Grows(int plot, int graph) const;
+
+    QString m_save_dir;
+    PacketLossChecker m_lose;          // lost count, frame interval, last MCU time
+    bool m_lose_pkt_check = false;
+    bool m_time_sync_check = false;
+    int32_t m_resume_delay_s = 10;
+    float m_plot_rate_hz = 50.0f;
+    float m_label_rate_hz = 5.0f;
+    QTimer* m_auto_zoom_timer = nullptr;
+    QTimer* m_press_resume_timer = nullptr;
+    QTimer* m_wheel_resume_timer = nullptr;
+    bool m_plot_paused[3] = {false, false, false};
+    std::array<PauseMark, 3> m_wheel_marks;
+    std::array<PauseMark, 3> m_press_marks;
+    Ui::AHRSDataWidget* ui = nullptr;
+    std::unique_ptr<AutoResizer> m_resizer;
+    // Page time starts at the first sample, on the monotonic clock.
+    bool m_started = false;
+    qint64 m_start_ns = 0;
+    int32_t m_series_index[3] = {0, 0, 0};
+    AhrsSeries m_series[SERIES_COUNT];
+    double m_last_add_time = 0.0;
+    double m_last_plot_time = 0.0;
+    double m_last_label_time = 0.0;
+    float m_acc_norm = 0.0f;
+    float m_gyro_norm = 0.0f;
+    QMutex m_plot_mutex;
+    QString m_icon_recording;
+    QString m_icon_idle;
+    TimeSyncReadout m_time_sync;
+    PageClock m_clock;
+};
+
+#endif // AHRSDATAWIDGET_H

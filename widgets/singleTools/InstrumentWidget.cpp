@@ -1,0 +1,85 @@
+#include "widgets/singleTools/InstrumentWidget.h"
+
+#include <QResizeEvent>
+
+#include "controls/AutoResizer.h"
+#include "manager/RecvDataHandleManager.h"
+#include "ui_InstrumentWidget.h"
+#include "widgets/singleTools/AhrsSample.h"
+#include "workerThread/MessageIds.h"
+
+namespace {
+constexpr qint64 kDialIntervalNs = 30000000;   // 0.03 s
+constexpr qint64 kLabelIntervalNs = 200000000; // 0.2 s
+
+QString Readout(const char* prefix, float value, int decimals)
+{
+    return QString::fromUtf8(prefix) + QString::number(static_cast<double>(value), 'f', decimals);
+}
+}
+
+InstrumentWidget::InstrumentWidget(QWidget* parent)
+    : QWidget(parent)
+    , ui(new Ui::InstrumentWidget)
+{
+    ui->setupUi(this);
+    connect(RecvDataHandleManager::GetInstance(), &RecvDataHandleManager::SignalSendMessageToPage, this,
+            &InstrumentWidget::slot_display_ahrs_value);
+    InitAutoResize();
+}
+
+InstrumentWidget::~InstrumentWidget()
+{
+    m_resizer.reset();
+    delete ui;
+}
+
+void InstrumentWidget::InitAutoResize()
+{
+    m_resizer = std::make_unique<AutoResizer>(this, width(), height());
+    m_resizer->setAutoResizeFlag(AutoResizer::INCLUDE_LABEL | AutoResizer::INCLUDE_BUTTON
+                                 | AutoResizer::INCLUDE_EDITOR | AutoResizer::INCLUDE_COMBOBOX);
+    m_resizer->addAutoResizeItem(ui->widgetHSI);
+    m_resizer->addAutoResizeItem(ui->widgetPFD);
+    m_resizer->doneAllResizeItem();
+}
+
+void InstrumentWidget::resizeEvent(QResizeEvent* event)
+{
+    m_resizer->doAutoResize();
+    QWidget::resizeEvent(event);
+}
+
+void InstrumentWidget::slot_display_ahrs_value(int id, QVariant var1, QVariant /*var2*/)
+{
+    if (id != PAGE_MSG_AHRS_DATA) {
+        return;
+    }
+    const qint64 now = m_clock.NowNs();
+    const AhrsData sample = AhrsSampleFromVariant(var1);
+    // Until the first label refresh every sample is due for everything.
+    const qint64 dt = m_refreshed ? now - m_last_refresh_ns : kLabelIntervalNs + 1;
+
+    if (dt > kDialIntervalNs) {
+        ui->widgetPFD->updateRoll(sample.roll);
+        ui->widgetPFD->canvasReplot();
+        ui->widgetPFD->updatePitch(sample.pitch);
+        ui->widgetPFD->canvasReplot();
+        ui->widgetHSI->updateHeading(sample.yaw);
+        ui->widgetHSI->canvasReplot();
+    }
+    if (dt > kLabelIntervalNs) {
+        ui->label_1011->setText(Readout("ACCX：", sample.acc_x, 3));
+        ui->label_1014->setText(Readout("ACCY：", sample.acc_y, 3));
+        ui->label_1018->setText(Readout("ACCZ：", sample.acc_z, 3));
+        ui->label_1012->setText(Readout("GYROX：", sample.gyro_x, 3));
+        ui->label_1015->setText(Readout("GYROY：", sample.gyro_y, 3));
+        ui->label_1019->setText(Readout("GYROZ：", sample.gyro_z, 3));
+        ui->label_1013->setText(Readout("ROLL：", sample.roll, 4));
+        ui->label_1016->setText(Readout("PITCH：", sample.pitch, 2));
+        ui->label_1020->setText(Readout("YAW：", sample.yaw, 2));
+        ui->label_1021->setText(Readout("TEMP：", sample.temperature, 2));
+        m_last_refresh_ns = now;
+        m_refreshed = true;
+    }
+}
