@@ -1,0 +1,925 @@
+#include "widgets/general/UpdataSoftware.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QThread>
+
+#include <cerrno>
+#include <cstring>
+
+#include "commom/CommonFunction.h"
+#include "commom/Global.h"
+#include "commom/Logger.h"
+#include "manager/RecvDataHandleManager.h"
+#include "widgets/general/FirmwareCipher.h"
+#include "widgets/general/FirmwareKeys.h"
+#include "workerThread/MessageIds.h"
+#include "workerThread/SerialPortManager.h"
+#include "workerThread/WorkerThread.h"
+
+namespace {
+
+// Reply words the worker's frame parser keeps for the engine.
+enum ReplyWord { REPLY_ACK_OFFSET = 0, REPLY_DEVICE_CRC = 1, REPLY_SYNC_STATUS = 2, REPLY_FLASH_SIZE = 3 };
+
+// Offset no chunk can be acknowledged with.
+const unsigned int kNoAckOffset = 1000000;
+
+// The deciphered image lives in the working directory only while it is
+// looked at; the guard removes it on every way out.
+class TempImageFile
+{
+public:
+    explicit TempImageFile(const QString& name) : m_file(name) {}
+    ~TempImageFile()
+    {
+        m_file.close();
+        if (m_file.exists() && !m_file.remove())
+            LOG_INFO() << "无法删除临时文件" << m_file.fileName();
+    }
+    bool Open() { return m_file.open(QIODevice::ReadWrite | QIODevice::Truncate); }
+    QFile& File() { return m_file; }
+
+private:
+    QFile m_file;
+};
+
+const char* const kBannerNames[4] = {"GD32", "AT32", "ATUU", "HC32"};
+const char kBannerTypeLetters[4][4] = {"G", "A", "ATU", "H"};
+
+} // namespace
+
+UpdataSoftware::UpdataSoftware(QObject* parent) : QObject(parent) {}
+
+UpdataSoftware::~UpdataSoftware()
+{
+    m_firmware_file.close();
+}
+
+void UpdataSoftware::SetUpLoadData(const UpLoadData& data)
+{
+    m_upload_data = data;
+}
+
+UpLoadData UpdataSoftware::GetUpLoadData() const
+{
+    return m_upload_data;
+}
+
+WorkerThread* UpdataSoftware::Worker() const
+{
+    return SerialPortManager::GetInstance()->GetImuWorker();
+}
+
+unsigned int* UpdataSoftware::ReplyWords() const
+{
+    WorkerThread* worker = Worker();
+    return worker ? worker->GetParamIndexSendUpload() : nullptr;
+}
+
+namespace {
+unsigned int ReadWord(unsigned int* words, int index)
+{
+    return words ? words[index] : 0;
+}
+void WriteWord(unsigned int* words, int index, unsigned int value)
+{
+    if (words)
+        words[index] = value;
+}
+} // namespace
+
+void UpdataSoftware::RunByMode()
+{
+    switch (m_upload_data.mode) {
+    case 0: UploadAHRSBatch(); break;
+    case 1: UploadSerial(); break;
+    case 2: UploadVorqa5(); break;
+    case 3: SetUsbToCanBaud(); break;
+    default: break;
+    }
+}
+
+// ---- Reports ------------------------------------------------------------------
+
+void UpdataSoftware::SendUpgradeProcess(int percent, const QString& text)
+{
+    m_process_info.finished = m_finished_devices;
+    m_process_info.remaining = m_device_count - m_finished_devices;
+    m_process_info.percent = percent;
+    m_process_info.cancelType = CANCEL_UPGRADE_NONE;
+    if (percent >= 100)
+        m_final_report_posted = true;
+    RecvDataHandleManager::GetInstance()->SendMessageToPageSlot(
+        PAGE_MSG_UPGRADE_PROGRESS, QVariant::fromValue(m_process_info), QVariant(text));
+}
+
+void UpdataSoftware::CancelUpgrade(CANCEL_UPGRADE_TYPE type, const QString& text)
+{
+    m_process_info.finished = m_finished_devices;
+    m_process_info.remaining = m_device_count - m_finished_devices;
+    m_process_info.cancelType = type;
+    if (type != CANCEL_UPGRADE_NONE)
+        m_final_report_posted = true;
+    RecvDataHandleManager::GetInstance()->SendMessageToPageSlot(
+        PAGE_MSG_UPGRADE_PROGRESS, QVariant::fromValue(m_process_info), QVariant(text));
+}
+
+void UpdataSoftware::FailIfNoFinalReport()
+{
+    if (!m_final_report_posted) {
+        LOG_INFO() << "升级未完成，报告失败";
+        CancelUpgrade(CANCEL_UPGRADE_FAILED, QString());
+    }
+}
+
+int UpdataSoftware::PercentOf(uint32_t sent, uint32_t total)
+{
+    if (total == 0)
+        return 0;
+    const double value = static_cast<double>(sent) / static_cast<double>(total) * 99.0;
+    if (!(value > 0.0))
+        return 0;
+    if (value >= 99.0)
+        return 99;
+    return static_cast<int>(value);
+}
+
+// ---- Receive loops --------------------------------------------------------------
+
+
+void UpdataSoftware::ReportBanner(int which)
+{
+    static const char* const kTexts[4] = {
+        "已收到同步字符串：GD32_UPLOADER,若长时间不同步请重启",
+        "已收到同步字符串：AT32_UPLOADER,若长时间不同步请重启",
+        "已收到同步字符串：ATUU_UPLOADER,若长时间不同步请重启",
+        "已收到同步字符串：HC32_UPLOADER,若长时间不同步请重启",
+    };
+    LOG_DEBUG() << QString::fromLatin1(kBannerNames[which]) + "_UPLOADER";
+    switch (which) {
+    case 0: m_gd32_flag = 1; break;
+    case 1: m_at32_flag = 1; break;
+    case 2: m_atuu_flag = 1; break;
+    default: m_hc32_flag = 1; break;
+    }
+    if (!m_bl_type_logged) {
+        m_bl_type_logged = 1;
+        LOG_INFO() << QString("检测到BL类型：") + QString::fromLatin1(kBannerTypeLetters[which]);
+    }
+    if (!m_quiet)
+        SendUpgradeProcess(0, QString::fromUtf8(kTexts[which]));
+}
+
+void UpdataSoftware::SerialReadDate(unsigned int timeout_ms)
+{
+    WorkerThread* worker = Worker();
+    if (!worker)
+        return;
+    const qint64 start = GetMonotonicTimeInMs();
+    while (worker->BytesAvailable() < 1 && start + timeout_ms > GetMonotonicTimeInMs()) {
+        MSleepNonBlock(100);
+        if (g_app_is_exit)
+            ForceExitApplication();
+    }
+    const QByteArray block = worker->ReadAll();
+
+    if (worker->GetParseFailureCount() > 150)
+        worker->InitParseStatus();
+    worker->PrintfPackStatus();
+
+    for (char c : block) {
+        if (g_cancelUpgradeFlag)
+            break;
+        const unsigned char byte = static_cast<unsigned char>(c);
+        worker->ImuDataJointPack(byte);
+        m_decoder.DecodeStrC(byte);
+        // Each read clears its flag, so only the first set one is taken.
+        if (m_decoder.GetGD32Status())
+            ReportBanner(0);
+        else if (m_decoder.GetAT32Status())
+            ReportBanner(1);
+        else if (m_decoder.GetATUUStatus())
+            ReportBanner(2);
+        else if (m_decoder.Gethc32Status())
+            ReportBanner(3);
+    }
+
+    const int zero = block.indexOf('\0');
+    m_q517CanUploadRev = QString::fromUtf8(zero < 0 ? block : block.left(zero));
+    LOG_DEBUG() << m_q517CanUploadRev;
+
+    for (int which = 0; which < 4; ++which) {
+        if (m_q517CanUploadRev.contains(QLatin1String(kBannerNames[which]) + QLatin1String("_UPLOADER")))
+            ReportBanner(which);
+    }
+}
+
+int UpdataSoftware::GetSyncData(unsigned int timeout_ms)
+{
+    if (g_cancelUpgradeFlag)
+        return 0;
+    if (m_upload_data.mode == 1)
+        SerialReadDate(timeout_ms);
+    else if (m_upload_data.mode == 0)
+        AhrsBatchReadDate(timeout_ms);
+    const unsigned int status = ReadWord(ReplyWords(), REPLY_SYNC_STATUS);
+    if (status == kSyncOk)
+        return 0;
+    LOG_DEBUG() << "收到的同步指令：" << status;
+    return -5;
+}
+
+void UpdataSoftware::AhrsBatchReadDate(unsigned int timeout_ms)
+{
+    WorkerThread* worker = Worker();
+    if (!worker)
+        return;
+    const qint64 start = GetMonotonicTimeInMs();
+    while (worker->BytesAvailable() < 1 && start + timeout_ms > GetMonotonicTimeInMs()) {
+        if (g_app_is_exit)
+            ForceExitApplication();
+        if (g_cancelUpgradeFlag)
+            return;
+        MSleepNonBlock(10);
+    }
+    const long count = worker->BytesAvailable();
+    for (long i = 0; i < count; ++i) {
+        if (g_cancelUpgradeFlag)
+            break;
+        char c = 0;
+        if (!worker->GetChar(&c))
+            break;
+        worker->ImuDataJointPack(static_cast<unsigned char>(c));
+        GetAHRSBatchNum(static_cast<unsigned char>(c));
+    }
+}
+
+// ---- CAN-id replies -------------------------------------------------------------
+
+bool UpdataSoftware::IsUnique(unsigned int value, const unsigned int* array, unsigned int n)
+{
+    for (unsigned int i = 0; i < n; ++i)
+        if (array[i] == value)
+            return false;
+    return true;
+}
+
+unsigned int UpdataSoftware::DeviceId(unsigned int index) const
+{
+    return index < m_device_count && index < static_cast<unsigned int>(kMaxCanIds) ? m_can_ids[index] : 0;
+}
+
+void UpdataSoftware::GetAHRSBatchNum(unsigned char byte)
+{
+    switch (m_can_parse_state) {
+    case 0:
+        if (byte == 0xBB) {
+            m_can_sum = 0xBB;
+            m_can_parse_state = 1;
+        }
+        break;
+    case 1:
+    case 2: {
+        const unsigned char expected = m_can_parse_state == 1 ? 0x65 : 0xCF;
+        if (byte == expected) {
+            m_can_sum = static_cast<uint8_t>(m_can_sum + byte);
+            ++m_can_parse_state;
+        } else {
+            m_can_parse_state = 0;
+        }
+        break;
+    }
+    case 3:
+    case 4:
+    case 5:
+    case 6:
+        m_can_id_bytes[m_can_parse_state - 3] = byte;
+        m_can_sum = static_cast<uint8_t>(m_can_sum + byte);
+        ++m_can_parse_state;
+        break;
+    default:
+        if (byte == m_can_sum) {
+            const unsigned int id = (static_cast<unsigned int>(m_can_id_bytes[0]) << 24)
+                | (static_cast<unsigned int>(m_can_id_bytes[1]) << 16)
+                | (static_cast<unsigned int>(m_can_id_bytes[2]) << 8)
+                | static_cast<unsigned int>(m_can_id_bytes[3]);
+            if (m_device_count < static_cast<unsigned int>(kMaxCanIds)
+                && IsUnique(id, m_can_ids, m_device_count))
+                m_can_ids[m_device_count++] = id;
+        }
+        m_can_parse_state = 0;
+        break;
+    }
+}
+
+// ---- Frames ---------------------------------------------------------------------
+
+QByteArray UpdataSoftware::BuildUploadDataFrame(unsigned char cmd, unsigned char flag, unsigned int offset,
+                                                unsigned short len, const unsigned char* data)
+{
+    unsigned char p[kUploadFrameSize] = {};
+    p[0] = 0x55;
+    p[1] = 0xAA;
+    p[2] = cmd;
+    p[3] = 0;
+    p[4] = 71;
+    p[5] = 0;
+    const unsigned short valid = len > kChunkSize ? static_cast<unsigned short>(kChunkSize) : len;
+    if (data && valid > 0)
+        std::memcpy(p + 6, data, valid);
+    for (int i = 0; i < 4; ++i)
+        p[70 + i] = static_cast<unsigned char>(offset >> (8 * i));
+    p[74] = static_cast<unsigned char>(valid & 0xFF);
+    p[75] = static_cast<unsigned char>(valid >> 8);
+    p[76] = flag;
+    const unsigned int crc = crc_crc32(1, p, 77);
+    for (int i = 0; i < 4; ++i)
+        p[77 + i] = static_cast<unsigned char>(crc >> (8 * i));
+    return QByteArray(reinterpret_cast<const char*>(p), kUploadFrameSize);
+}
+
+QByteArray UpdataSoftware::BuildLegacyRebootFrame(const QByteArray& payload)
+{
+    const int n = qMin(payload.size(), kLegacyRebootFrameSize - 7);
+    unsigned char p[kLegacyRebootFrameSize] = {};
+    p[0] = 0x55;
+    p[1] = 0xAA;
+    p[2] = 0x78;
+    p[3] = static_cast<unsigned char>(n);
+    p[4] = 0x00;
+    std::memcpy(p + 5, payload.constData(), static_cast<size_t>(n));
+    unsigned int sum = 0;
+    for (int i = 0; i < 5 + n; ++i)
+        sum += p[i];
+    p[5 + n] = static_cast<unsigned char>(sum & 0xFF);
+    p[6 + n] = static_cast<unsigned char>((sum >> 8) & 0xFF);
+    return QByteArray(reinterpret_cast<const char*>(p), kLegacyRebootFrameSize);
+}
+
+UpdataSoftware::ImageType UpdataSoftware::ImageTypeOf(unsigned char b5, unsigned char b6)
+{
+    if (b6 == 2 || (b5 == 0xA2 && b6 == 0))
+        return IMAGE_TYPE_G;
+    if (b6 <= 1)
+        return IMAGE_TYPE_H;
+    if (b6 == 4 || b6 == 10)
+        return IMAGE_TYPE_S;
+    return IMAGE_TYPE_UNKNOWN;
+}
+
+QString UpdataSoftware::RequestStringFor(bool adapter, ImageType type, unsigned char b5, unsigned char b6,
+                                         bool gd32, bool at32, bool hc32, bool atuu)
+{
+    if (adapter)
+        return "HC32MCU_TALVEMIR";
+    if ((type == IMAGE_TYPE_G || type == IMAGE_TYPE_H) && gd32)
+        return "GD32MCU_TALVEMIR";
+    if (b6 == 2 || (b5 == 0xA2 && b6 == 0))
+        return "GD32MCU_TALVEMIR";
+    if (hc32 || b6 == 1)
+        return "HC32MCU_TALVEMIR";
+    if (at32 || (b5 == 0x82 && b6 == 0))
+        return "AT32MCU_TALVEMIR";
+    if (atuu || (b5 == 0x92 && b6 == 0))
+        return "AT32UU7_TALVEMIR";
+    return "IMU_ARRAY_UPDATE";
+}
+
+bool UpdataSoftware::CrcFromFileName(const QString& path, uint32_t* crc)
+{
+    // The file name alone: a "#CRC" in a folder name says nothing.
+    const QString name = QFileInfo(path).fileName();
+    static const QRegularExpression pattern(QStringLiteral("#CRC([0-9]{1,10})\\."));
+    const QRegularExpressionMatch match = pattern.match(name);
+    if (!match.hasMatch())
+        return false;
+    bool ok = false;
+    const qulonglong value = match.captured(1).toULongLong(&ok);
+    if (!ok || value > 0xFFFFFFFFull)
+        return false;
+    if (crc)
+        *crc = static_cast<uint32_t>(value);
+    return true;
+}
+
+// ---- Framed bootloader steps ----------------------------------------------------------
+
+bool UpdataSoftware::SleepBlocking(unsigned int ms)
+{
+    QThread::msleep(ms);
+    return !g_cancelUpgradeFlag;
+}
+
+int UpdataSoftware::RebootImu()
+{
+    SerialPortManager* port = SerialPortManager::GetInstance();
+    if (m_upload_data.adapterFlag) {
+        for (int i = 0; i < 3; ++i) {
+            port->SendCommand(QByteArray("AT+CG\r\n"));
+            MSleepNonBlock(10);
+        }
+        port->SendCommand(QByteArray("AT+RST_TALVEMIR_USB_TO_CAN\r\n"));
+        MSleepNonBlock(10);
+        if (WorkerThread* worker = Worker())
+            worker->SetVersionTimerStatus(true);
+        return 0;
+    }
+
+    auto cancelled = [this]() {
+        CancelUpgrade(CANCEL_UPGRADE_BY_USER, QString());
+        return -1;
+    };
+    if (g_cancelUpgradeFlag)
+        return cancelled();
+
+    const auto& unlock = FirmwareKeys::RebootUnlockValues();
+    QByteArray unlockPayload;
+    for (uint16_t v : unlock) {
+        unlockPayload.append(static_cast<char>(v & 0xFF));
+        unlockPayload.append(static_cast<char>(v >> 8));
+    }
+    const QByteArray unlockFrame = BuildLegacyRebootFrame(unlockPayload);
+    const QByteArray zeroFrame = BuildLegacyRebootFrame(QByteArray(7, '\0'));
+
+    for (int i = 0; i < 4; ++i)
+        port->SendCommand(unlockFrame);
+    QThread::msleep(20);
+
+    for (int i = 0; i < 4; ++i)
+        port->SendCommand(zeroFrame);
+    if (!SleepBlocking(20))
+        return cancelled();
+
+    for (int i = 0; i < 4; ++i)
+        port->SendCommand(CMD_REBOOT_UNLOCK, static_cast<float>(unlock[0]), static_cast<float>(unlock[1]),
+                          static_cast<unsigned int>(unlock[2]), static_cast<unsigned int>(unlock[3]),
+                          static_cast<int>(unlock[4]), static_cast<int>(unlock[5]));
+    if (!SleepBlocking(20))
+        return cancelled();
+
+    for (int i = 0; i < 4; ++i)
+        port->SendCommandOld(120, 0.0f, 0, 0);
+    if (!SleepBlocking(20))
+        return cancelled();
+
+    for (int i = 0; i < 4; ++i)
+        port->SendCommand(CMD_BATCH_MODE, 100.0f, 200.0f, 300u, 400u, 500, 600);
+    for (int i = 0; i < 4; ++i)
+        port->SendCommand(CMD_BATCH_MODE, 100.0f, 200.0f, 300u, 100u, 200, 300);
+    if (!SleepBlocking(1000))
+        return cancelled();
+    return 0;
+}
+
+int UpdataSoftware::SendSyncCmd()
+{
+    WriteWord(ReplyWords(), REPLY_SYNC_STATUS, 0);
+    for (int i = 0; i < 3; ++i) {
+        MSleepNonBlock(50);
+        SerialPortManager::GetInstance()->SendCommand(CMD_BL_SYNC, 0.0f, 0.0f, 0u, 0u, 0, 0);
+    }
+    return GetSyncData(1000);
+}
+
+int UpdataSoftware::EraseDeviceInfo()
+{
+    SerialPortManager::GetInstance()->SendCommand(CMD_BL_ERASE, 0.0f, 0.0f, 0u, 0u, 0, 0);
+    MSleepNonBlock(2000);
+    return GetSyncData(30000);
+}
+
+int UpdataSoftware::SerialGetInfo(int /*param*/, unsigned int& /*value*/)
+{
+    for (int i = 0; i < 3; ++i) {
+        SerialPortManager::GetInstance()->SendCommand(CMD_BL_GET_INFO, 0.0f, 0.0f, 0u, 0u, 0, 0);
+        MSleepNonBlock(20);
+    }
+    return GetSyncData(2000);
+}
+
+void UpdataSoftware::SendUploadData(unsigned char cmd, unsigned char flag, unsigned int offset,
+                                    unsigned short len, unsigned char* data)
+{
+    QByteArray frame = BuildUploadDataFrame(cmd, flag, offset, len, data);
+    SerialPortManager::GetInstance()->SendCommand(reinterpret_cast<unsigned char*>(frame.data()),
+                                                  static_cast<unsigned int>(frame.size()));
+}
+
+int UpdataSoftware::SendUpdateDataToDevice(unsigned long size)
+{
+    LOG_INFO() << "正在升级，请等待";
+    unsigned int* words = ReplyWords();
+    WriteWord(words, REPLY_ACK_OFFSET, kNoAckOffset);
+    SendUpgradeProcess(0, "开始升级...");
+    if (!m_firmware_file.seek(0)) {
+        LOG_INFO() << "固件文件读取错误";
+        return -EIO;
+    }
+    if (size == 0)
+        return 0;
+
+    unsigned long offset = 0;
+    unsigned char data[kChunkSize];
+    while (offset < size) {
+        if (g_cancelUpgradeFlag)
+            return 0;
+        const qint64 want = static_cast<qint64>(qMin<unsigned long>(kChunkSize, size - offset));
+        std::memset(data, 0, sizeof(data));
+        const qint64 got = m_firmware_file.read(reinterpret_cast<char*>(data), want);
+        if (got != want) {
+            // A file that shrank under us is as wrong as one that fails.
+            LOG_INFO() << "固件文件读取错误" << m_firmware_file.errorString();
+            return -EIO;
+        }
+        const unsigned short n = static_cast<unsigned short>(got);
+        const unsigned int chunkOffset = static_cast<unsigned int>(offset);
+
+        SendUploadData(CMD_BL_UPLOAD_DATA, 0, chunkOffset, n, data);
+        MSleepNonBlock(20);
+        AhrsBatchReadDate(10000);
+        LOG_DEBUG() << "[recv data]" << static_cast<qulonglong>(size) << ReadWord(words, REPLY_ACK_OFFSET)
+                    << chunkOffset;
+
+        int resends = 0;
+        while (ReadWord(words, REPLY_ACK_OFFSET) != chunkOffset) {
+            if (g_app_is_exit)
+                ForceExitApplication();
+            if (g_cancelUpgradeFlag)
+                return 0;
+            if (resends >= 100) {
+                LOG_INFO() << "sent 100 times";
+                return -1;
+            }
+            ++resends;
+            SendSyncCmd();
+            SendUploadData(CMD_BL_UPLOAD_DATA, 0, chunkOffset, n, data);
+            MSleepNonBlock(20);
+            AhrsBatchReadDate(10000);
+            LOG_DEBUG() << "[again recv data] number = " << resends << static_cast<qulonglong>(size)
+                        << ReadWord(words, REPLY_ACK_OFFSET) << chunkOffset;
+        }
+
+        m_sent_bytes += n;
+        offset += n;
+        SendUpgradeProcess(PercentOf(m_sent_bytes, m_total_bytes), "正在升级...");
+    }
+    return 0;
+}
+
+bool UpdataSoftware::SerialInvCipherFile(QFile& target)
+{
+    QFile source(m_upload_data.path);
+    if (!source.open(QIODevice::ReadOnly)) {
+        LOG_INFO() << "failed to open" << m_upload_data.path << source.errorString();
+        return false;
+    }
+    std::unique_ptr<FirmwareCipher> cipher = FirmwareCipher::WithProgramKey();
+    QString error;
+    if (!cipher->HasKey() || !cipher->PassFile(source, target, FirmwareCipher::Decipher, &error)) {
+        LOG_INFO() << "固件文件读取错误" << error;
+        return false;
+    }
+    return target.flush();
+}
+
+bool UpdataSoftware::ReadDecipheredHeader(QByteArray* header, qint64* imageSize)
+{
+    *imageSize = m_firmware_file.size();
+    TempImageFile temp("test2.firmware");
+    if (!temp.Open()) {
+        LOG_INFO() << "无法创建临时文件" << temp.File().fileName() << temp.File().errorString();
+        return false;
+    }
+    if (!SerialInvCipherFile(temp.File()))
+        return false;
+    if (!temp.File().seek(0))
+        return false;
+    *header = temp.File().read(kHeaderSize);
+    return header->size() == kHeaderSize;
+}
+
+bool UpdataSoftware::ComputePaddedImageCrc(unsigned long size, unsigned int remoteSize, unsigned int* crc)
+{
+    TempImageFile temp("test1.firmware");
+    if (!temp.Open()) {
+        LOG_INFO() << "无法创建临时文件" << temp.File().fileName() << temp.File().errorString();
+        return false;
+    }
+    if (!SerialInvCipherFile(temp.File()) || !temp.File().seek(0))
+        return false;
+
+    unsigned int sum = 0;
+    unsigned long done = 0;
+    while (done < size) {
+        if (g_app_is_exit)
+            ForceExitApplication();
+        unsigned char piece[4];
+        const qint64 want = static_cast<qint64>(qMin<unsigned long>(4, size - done));
+        const qint64 got = temp.File().read(reinterpret_cast<char*>(piece), want);
+        if (got != want) {
+            LOG_INFO() << "固件文件读取错误" << temp.File().errorString();
+            return false;
+        }
+        sum = crc32(piece, static_cast<unsigned int>(got), sum);
+        done += static_cast<unsigned long>(got);
+    }
+    const unsigned char pad = 0xFF;
+    for (unsigned long i = size; i < remoteSize; ++i)
+        sum = crc32(&pad, 1, sum);
+    *crc = sum;
+    return true;
+}
+
+int UpdataSoftware::SerialVerifyFile(unsigned long size)
+{
+    LOG_INFO() << "verify...";
+    m_firmware_file.seek(0);
+    unsigned int unused = 0;
+    int r = SerialGetInfo(4, unused);
+    MSleepNonBlock(20);
+    SerialReadDate(1000);
+    for (int i = 0; r != 0 && i < 11; ++i) {
+        if (g_app_is_exit)
+            ForceExitApplication();
+        if (g_cancelUpgradeFlag)
+            return -1;
+        r = SerialGetInfo(4, unused);
+        LOG_INFO() << "could not read firmware size";
+    }
+    if (r != 0) {
+        LOG_INFO() << "请求bootloader固件大小失败";
+        return -1;
+    }
+    const unsigned int remoteSize = ReadWord(ReplyWords(), REPLY_FLASH_SIZE);
+
+    unsigned int sum = 0;
+    if (!ComputePaddedImageCrc(size, remoteSize, &sum))
+        return -EIO;
+
+    WriteWord(ReplyWords(), REPLY_DEVICE_CRC, 0);
+    for (int i = 0; i < 10; ++i) {
+        MSleepNonBlock(20);
+        SerialPortManager::GetInstance()->SendCommand(CMD_BL_GET_CRC, 0.0f, 0.0f, 0u, 0u, 0, 0);
+    }
+    MSleepNonBlock(1000);
+    SerialReadDate(1000);
+
+    const unsigned int ack = ReadWord(ReplyWords(), REPLY_DEVICE_CRC);
+    if (ack == sum) {
+        LOG_INFO() << "升级完成";
+        return 0;
+    }
+    LOG_INFO() << "sum = " << sum << " crc32_ack = " << ack;
+    return -22;
+}
+
+int UpdataSoftware::Reboot()
+{
+    for (int i = 0; i < 10; ++i) {
+        SerialPortManager::GetInstance()->SendCommand(CMD_BL_REBOOT, 0.0f, 0.0f, 0u, 0u, 0, 0);
+        MSleepNonBlock(20);
+    }
+    return 0;
+}
+
+// ---- Mode 1 ------------------------------------------------------------------------
+
+int UpdataSoftware::UploadSerial()
+{
+    m_final_report_posted = false;
+    const int result = UploadSerialSteps();
+    m_firmware_file.close();
+    FailIfNoFinalReport();
+    return result;
+}
+
+int UpdataSoftware::UploadSerialSteps()
+{
+    WorkerThread* worker = Worker();
+    if (!worker) {
+        LOG_INFO() << "没有设备连接";
+        return -1;
+    }
+    const QString baudText = QString::number(m_upload_data.baud);
+    m_quiet = 1;
+    RebootImu();
+    SerialReadDate(100);
+    SerialReadDate(2000);
+    m_quiet = 0;
+
+    LOG_INFO() << "升级时使用的波特率：" << baudText;
+    switch (m_upload_data.baud) {
+    case 115200:
+    case 230400:
+    case 460800:
+    case 921600:
+    case 1500000:
+        worker->SetBaudRate(static_cast<BaudRateType>(m_upload_data.baud));
+        break;
+    default:
+        break;
+    }
+
+    m_device_count = 1;
+    m_finished_devices = 0;
+    m_sent_bytes = 0;
+    LOG_INFO() << "upload_q517";
+
+    m_firmware_file.close();
+    m_firmware_file.setFileName(m_upload_data.path);
+    if (!m_firmware_file.open(QIODevice::ReadOnly)) {
+        LOG_INFO() << "failed to open" << m_upload_data.path;
+        SendUpgradeProcess(0, "固件文件读取错误");
+        CancelUpgrade(CANCEL_UPGRADE_FAILED, QString());
+        return -2;
+    }
+    if (g_cancelUpgradeFlag) {
+        CancelUpgrade(CANCEL_UPGRADE_BY_USER, QString());
+        return -1;
+    }
+
+    // An image without its whole header cannot be told apart from junk;
+    // refuse it before the device's flash is touched.
+    QByteArray header;
+    qint64 imageSize = 0;
+    if (!ReadDecipheredHeader(&header, &imageSize) || imageSize < kHeaderSize) {
+        LOG_INFO() << "固件文件读取错误" << imageSize;
+        SendUpgradeProcess(0, "固件文件读取错误");
+        CancelUpgrade(CANCEL_UPGRADE_FAILED, QString());
+        return -2;
+    }
+    const unsigned char b5 = static_cast<unsigned char>(header[5]);
+    const unsigned char b6 = static_cast<unsigned char>(header[6]);
+    LOG_INFO() << "file_buf[6]" << b6;
+
+    const ImageType type = ImageTypeOf(b5, b6);
+    switch (type) {
+    case IMAGE_TYPE_G:
+        SendUpgradeProcess(0, "检测到固件对应类型：G");
+        break;
+    case IMAGE_TYPE_H:
+        SendUpgradeProcess(0, "检测到固件对应类型：H");
+        break;
+    case IMAGE_TYPE_S:
+        SendUpgradeProcess(0, "检测到固件对应类型：S");
+        if (m_gd32_flag || m_at32_flag || m_hc32_flag || m_atuu_flag) {
+            SendUpgradeProcess(0, "bl与固件版本不匹配");
+            MSleepNonBlock(500);
+            CancelUpgrade(CANCEL_UPGRADE_FAILED, QString());
+            return -2;
+        }
+        break;
+    default:
+        SendUpgradeProcess(0, "固件对应类型错误");
+        MSleepNonBlock(500);
+        CancelUpgrade(CANCEL_UPGRADE_FAILED, QString());
+        return -2;
+    }
+
+    const QByteArray request = RequestStringFor(m_upload_data.adapterFlag != 0, type, b5, b6, m_gd32_flag,
+                                                m_at32_flag, m_hc32_flag, m_atuu_flag).toLatin1();
+    SerialPortManager* port = SerialPortManager::GetInstance();
+    for (int i = 0; i < 10; ++i) {
+        if (g_cancelUpgradeFlag) {
+            CancelUpgrade(CANCEL_UPGRADE_BY_USER, QString());
+            return 0;
+        }
+        port->SendCommand(request);
+        MSleepNonBlock(50);
+    }
+
+    SendUpgradeProcess(0, "等待v2 bootloader同步,若不同步请重启");
+    MSleepNonBlock(50);
+    int r = SendSyncCmd();
+    MSleepNonBlock(50);
+    const qint64 syncStart = GetMonotonicTimeInMs();
+    while (r != 0) {
+        if (GetMonotonicTimeInMs() - syncStart > 5999999) {
+            CancelUpgrade(CANCEL_UPGRADE_FAILED, QString());
+            MSleepNonBlock(10);
+            SendUpgradeProcess(0, "v2 bootloader无响应");
+            return -5;
+        }
+        if (g_app_is_exit)
+            ForceExitApplication();
+        if (g_cancelUpgradeFlag) {
+            CancelUpgrade(CANCEL_UPGRADE_BY_USER, QString());
+            return 0;
+        }
+        for (int i = 0; i < 5; ++i) {
+            if (g_cancelUpgradeFlag) {
+                CancelUpgrade(CANCEL_UPGRADE_BY_USER, QString());
+                return 0;
+            }
+            port->SendCommand(request);
+            MSleepNonBlock(100);
+        }
+        r = SendSyncCmd();
+    }
+
+    SendUpgradeProcess(0, "v2 bootloader同步成功");
+    m_firmware_file.seek(0);
+    const unsigned long size = static_cast<unsigned long>(m_firmware_file.size());
+    m_total_bytes = static_cast<uint32_t>(size);
+    m_sent_bytes = 0;
+    LOG_INFO() << "fw_size :" << static_cast<qulonglong>(size);
+
+    int lastError = 0;
+    for (int attempt = 0; attempt < 3;) {
+        if (g_cancelUpgradeFlag) {
+            CancelUpgrade(CANCEL_UPGRADE_BY_USER, QString());
+            return 0;
+        }
+        if (attempt > 0) {
+            LOG_INFO() << "retrying update...";
+            if (SendSyncCmd() != 0) {
+                CancelUpgrade(CANCEL_UPGRADE_FAILED, QString());
+                return -5;
+            }
+        }
+        MSleepNonBlock(50);
+        LOG_INFO() << "Begin erase :";
+        int erase = EraseDeviceInfo();
+        for (int again = 0; erase != 0 && again < 3; ++again) {
+            if (g_app_is_exit)
+                ForceExitApplication();
+            erase = EraseDeviceInfo();
+            if (g_cancelUpgradeFlag) {
+                CancelUpgrade(CANCEL_UPGRADE_BY_USER, QString());
+                return 0;
+            }
+        }
+        if (erase != 0) {
+            LOG_INFO() << "擦除失败，重新开始";
+            SendUpgradeProcess(0, "擦除失败，正在重新升级");
+            lastError = erase;
+            ++attempt;
+            continue;
+        }
+
+        SendUpgradeProcess(PercentOf(m_sent_bytes, m_total_bytes), "擦除成功");
+        LOG_INFO() << "开始烧写 fw_size: " << static_cast<qulonglong>(size);
+        m_sent_bytes = 0;
+        const int program = SendUpdateDataToDevice(size);
+        // A cancelled transfer goes no further: no verify, no reboot.
+        if (g_cancelUpgradeFlag) {
+            CancelUpgrade(CANCEL_UPGRADE_BY_USER, QString());
+            return 0;
+        }
+        if (program != 0) {
+            SendUpgradeProcess(PercentOf(m_sent_bytes, m_total_bytes), "烧写失败，正在重新升级");
+            lastError = program;
+            ++attempt;
+            continue;
+        }
+
+        LOG_INFO() << "program success";
+        const int verify = SerialVerifyFile(size);
+        if (g_cancelUpgradeFlag) {
+            CancelUpgrade(CANCEL_UPGRADE_BY_USER, QString());
+            return 0;
+        }
+        if (verify != 0) {
+            CancelUpgrade(CANCEL_UPGRADE_FAILED, "校验失败，请重新升级");
+            return verify;
+        }
+
+        MSleepNonBlock(20);
+        Reboot();
+        MSleepNonBlock(20);
+        m_firmware_file.close();
+        m_finished_devices = 1;
+        SendUpgradeProcess(100, "升级成功");
+        LOG_INFO() << "Deleting" << m_upload_data.path;
+        return 0;
+    }
+
+    m_firmware_file.close();
+    CancelUpgrade(CANCEL_UPGRADE_FAILED, QString());
+    return lastError;
+}
+
+// ---- Paths still to come: they end at once with a failure report ---------------------
+
+int UpdataSoftware::UploadAHRSBatch()
+{
+    m_final_report_posted = false;
+    LOG_INFO() << "CAN批量升级暂不可用";
+    FailIfNoFinalReport();
+    return -1;
+}
+
+int UpdataSoftware::UploadVorqa5()
+{
+    m_final_report_posted = false;
+    LOG_INFO() << "兼容模式升级暂不可用" << m_upload_data.baud;
+    FailIfNoFinalReport();
+    return -1;
+}
+
+int UpdataSoftware::SetUsbToCanBaud()
+{
+    LOG_INFO() << "设置USB转CAN波特率暂不可用" << m_upload_data.baud;
+    return -1;
+}
