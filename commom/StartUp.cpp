@@ -1,9 +1,12 @@
 #include "commom/StartUp.h"
 
+#include "commom/CommonFunction.h"
 #include "commom/Logger.h"
+#include "widgets/general/UpLoadData.h"
+#include "widgets/general/UpgradeProcessInformation.h"
+#include "workerThread/PayloadTypes.h"
 
 #include <QApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QList>
@@ -27,8 +30,7 @@ void InitLog()
     if (!dir.exists()) {
         dir.mkdir(folder);
     }
-    const QString fileName =
-        folder + QDateTime::currentDateTime().toString("yyyy-MM-dd hh-mm-ss") + "-log.txt";
+    const QString fileName = folder + GetCurrentDateTime("yyyy-MM-dd hh-mm-ss") + "-log.txt";
     Logger::Init(fileName);
     Logger::SetLevel(Logger::Debug);
 }
@@ -49,6 +51,21 @@ void RegsiterMetaType()
     qRegisterMetaType<std::string>("string");
 
     // Bus payload types, each under its own name.
+    qRegisterMetaType<AhrsData>("AhrsData");
+    qRegisterMetaType<ImuParamData>("ImuParamData");
+    qRegisterMetaType<RecvOneParameterPayload>("RecvOneParameterPayload");
+    qRegisterMetaType<AhrsArrayData>("AhrsArrayData");
+    qRegisterMetaType<ImuParamPayload>("ImuParamPayload");
+    qRegisterMetaType<CmdAckPayload>("CmdAckPayload");
+    qRegisterMetaType<ImuTestParamUart>("ImuTestParamUart");
+    qRegisterMetaType<RetestParamData>("RetestParamData");
+    qRegisterMetaType<UpLoadData>("UpLoadData");
+    qRegisterMetaType<UpgradeProcessInformation>("UpgradeProcessInformation");
+    qRegisterMetaType<ArrayImuI2cPayloadCalibPublish>("ArrayImuI2cPayloadCalibPublish");
+    qRegisterMetaType<PeopleNavPayload>("PeopleNavPayload");
+    qRegisterMetaType<FirmwareInfoPayload>("FirmwareInfoPayload");
+    qRegisterMetaType<SerialState>("SerialState");
+    qRegisterMetaType<ParamTableReqType>("ParamTableReqType");
 }
 
 QByteArray ReadQssData(const QString& path)

@@ -1,0 +1,502 @@
+// The connect widget against a pseudo-terminal that plays the device:
+// connecting, the automatic baud search, the click debounce, the custom
+// baud checks, open failures and unplugging.
+
+#include "support/FakeImuDevice.h"
+#include "support/PtyDevice.h"
+
+#include "commom/DialogSeam.h"
+#include "commom/Global.h"
+#include "commom/Logger.h"
+#include "commom/StartUp.h"
+#include "manager/RecvDataHandleManager.h"
+#include "manager/SendDataHandleManager.h"
+#include "manager/SettingManager.h"
+#include "workerThread/MessageIds.h"
+#include "workerThread/SerialPortManager.h"
+#include "workerThread/WorkerThread.h"
+#include "widgets/general/OpenSerialWidget.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+const char* const kMissingPort = "/dev/corvanta-no-such-port";
+
+struct SentRequest
+{
+    int id;
+    QVariant var1;
+    QVariant var2;
+};
+
+QComboBox* PortCombo(OpenSerialWidget& w) { return w.findChild<QComboBox*>("comboBoxPort"); }
+QComboBox* BaudCombo(OpenSerialWidget& w) { return w.findChild<QComboBox*>("comboBoxbaud"); }
+QPushButton* Button(OpenSerialWidget& w) { return w.findChild<QPushButton*>("button_connect"); }
+QLabel* Tip(OpenSerialWidget& w) { return w.findChild<QLabel*>("labelTip"); }
+
+bool SelectPort(OpenSerialWidget& w, const QString& path)
+{
+    QComboBox* combo = PortCombo(w);
+    for (int i = 0; i < combo->count(); ++i) {
+        if (combo->itemText(i).split('#').first().trimmed() == path) {
+            combo->setCurrentIndex(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+void SelectCustomBaud(OpenSerialWidget& w, const QString& text)
+{
+    QComboBox* combo = BaudCombo(w);
+    combo->setCurrentIndex(combo->findText("Custom"));
+    QVERIFY(combo->isEditable());
+    combo->setEditText(text);
+}
+
+QStringList Texts(const QList<DialogSeam::Request>& requests)
+{
+    QStringList texts;
+    for (const DialogSeam::Request& request : requests) {
+        texts.append(request.text);
+    }
+    return texts;
+}
+
+QString LogText()
+{
+    Logger::Flush();
+    QFile file(Logger::FilePath());
+    if (!file.open(QIODevice::ReadOnly)) {
+        return QString();
+    }
+    return QString::fromUtf8(file.readAll());
+}
+
+void SetExtraPorts(const QStringList& paths)
+{
+    qputenv("CORVANTA_EXTRA_PORTS", paths.join(':').toLocal8Bit());
+}
+
+} // namespace
+
+class TestConnectWidget : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void clicksWithinTheDebounceAreIgnored();
+    void customBaudIsChecked();
+    void failedOpenClearsTheConnectedFlag();
+    void emptyPortIsRefused();
+    void refusedClickKeepsTheConnectionGlobals();
+    void connectAndDisconnectAtFixedRate();
+    void autoSearchSettlesOnTheAnsweringRate();
+    void stopClickEndsSearchWhateverTheComboShows();
+    void disconnectRequestFromPageStopsSearch();
+    void unplugDuringRecordingDisconnectsWithinASecond();
+    void portLeavingListIsNoticedByTheWatch();
+    void applicationCloseEndsWorkerOnItsOwnThread();
+
+private:
+    void ConnectFixed(OpenSerialWidget& w, PtyDevice& pty, int baudIndex);
+    QList<SentRequest> m_sent;
+    QMetaObject::Connection m_sent_connection;
+};
+
+void TestConnectWidget::initTestCase()
+{
+    RegsiterMetaType();
+    const QString logPath = QDir::temp().filePath(
+        QString("corvanta-connect-widget-%1.log").arg(QCoreApplication::applicationPid()));
+    QFile::remove(logPath);
+    QVERIFY(Logger::Init(logPath));
+    Logger::SetLevel(Logger::Debug);
+    DialogSeam::SetScripted(true);
+    SettingManager::GetInstance();
+    m_sent_connection = connect(SendDataHandleManager::GetInstance(), &SendDataHandleManager::SignalSendMessageToIMU,
+                                this, [this](int id, QVariant var1, QVariant var2) {
+                                    m_sent.append(SentRequest{id, var1, var2});
+                                });
+}
+
+void TestConnectWidget::init()
+{
+    DialogSeam::ClearRequests();
+    DialogSeam::SetHandler(nullptr);
+    SetExtraPorts({});
+    m_sent.clear();
+    g_serial_is_connected = false;
+    g_communicate_with_serial_flag = false;
+    g_app_is_exit = false;
+    g_ahrs_file_recording = false;
+    g_33imu_file_recording = false;
+    g_is_running_upgrade = false;
+    g_cancelUpgradeFlag = false;
+    g_connection_serial_name = QString();
+    g_connection_baud_rate = QString();
+}
+
+void TestConnectWidget::cleanup()
+{
+    SetExtraPorts({});
+}
+
+void TestConnectWidget::ConnectFixed(OpenSerialWidget& w, PtyDevice& pty, int baudIndex)
+{
+    QVERIFY(SelectPort(w, pty.SlavePath()));
+    BaudCombo(w)->setCurrentIndex(baudIndex);
+    w.on_button_connect_clicked();
+    QTRY_VERIFY_WITH_TIMEOUT(w.IsConnected(), 3000);
+    QCOMPARE(Button(w)->text(), QString("断开"));
+}
+
+void TestConnectWidget::clicksWithinTheDebounceAreIgnored()
+{
+    SetExtraPorts({kMissingPort});
+    OpenSerialWidget w;
+    qint64 now = 1000;
+    w.SetClickClock([&now]() { return now; });
+    QVERIFY(SelectPort(w, kMissingPort));
+    SelectCustomBaud(w, "299");
+
+    w.on_button_connect_clicked();
+    QCOMPARE(DialogSeam::Requests().size(), 1);
+    now = 1100;
+    w.on_button_connect_clicked();
+    QCOMPARE(DialogSeam::Requests().size(), 1);
+    now = 1124;
+    w.on_button_connect_clicked();
+    QCOMPARE(DialogSeam::Requests().size(), 1);
+    // Counted from the last accepted click, not from the ignored ones.
+    now = 1125;
+    w.on_button_connect_clicked();
+    QCOMPARE(DialogSeam::Requests().size(), 2);
+    QCOMPARE(DialogSeam::Requests().at(1).text, QString("波特率必须大于300"));
+}
+
+void TestConnectWidget::customBaudIsChecked()
+{
+    SetExtraPorts({kMissingPort});
+    OpenSerialWidget w;
+    qint64 now = 0;
+    w.SetClickClock([&now]() { return now; });
+    QVERIFY(SelectPort(w, kMissingPort));
+
+    const QList<QPair<QString, QString>> refused = {
+        {"299", "波特率必须大于300"},
+        {"0300", "请检查波特率是否为纯数字"},
+        {"300 ", "请检查波特率是否为纯数字"},
+        {"-300", "请检查波特率是否为纯数字"},
+        {"", "请选择波特率"},
+        {"4294967296", "波特率必须大于300"},
+    };
+    for (const auto& row : refused) {
+        DialogSeam::ClearRequests();
+        now += 1000;
+        SelectCustomBaud(w, row.first);
+        w.on_button_connect_clicked();
+        QCOMPARE(DialogSeam::Requests().size(), 1);
+        QCOMPARE(DialogSeam::Requests().first().text, row.second);
+        QCOMPARE(DialogSeam::Requests().first().title, row.first.isEmpty() ? QString("提示") : QString("警告"));
+        QVERIFY(!g_serial_is_connected);
+        QCOMPARE(g_connection_baud_rate.Get(), QString());
+    }
+
+    DialogSeam::ClearRequests();
+    now += 1000;
+    SelectCustomBaud(w, "300");
+    w.on_button_connect_clicked();
+    QCOMPARE(g_connection_baud_rate.Get(), QString("300"));
+    QCOMPARE(g_connection_serial_name.Get(), QString(kMissingPort));
+    QVERIFY(!Texts(DialogSeam::Requests()).contains("波特率必须大于300"));
+    // The port itself does not exist: the open fails and says so.
+    QTRY_VERIFY_WITH_TIMEOUT(Texts(DialogSeam::Requests()).contains("串口被占用或者已经损坏"), 3000);
+}
+
+void TestConnectWidget::failedOpenClearsTheConnectedFlag()
+{
+    SetExtraPorts({kMissingPort});
+    OpenSerialWidget w;
+    QSignalSpy states(&w, &OpenSerialWidget::SignalUpdateConnectStatueLable);
+    QVERIFY(SelectPort(w, kMissingPort));
+    BaudCombo(w)->setCurrentIndex(0);
+    w.on_button_connect_clicked();
+    QVERIFY(g_serial_is_connected);    // set before the open is asked for
+    QTRY_COMPARE_WITH_TIMEOUT(states.count(), 1, 3000);
+    QCOMPARE(states.at(0).at(0).value<SerialState>(), SERIAL_STATE_OPEN_FAILED);
+    QVERIFY(!g_serial_is_connected);
+    QVERIFY(!w.IsConnected());
+    QCOMPARE(Button(w)->text(), QString("连接"));
+    QCOMPARE(DialogSeam::Requests().size(), 1);
+    QCOMPARE(DialogSeam::Requests().first().kind, DialogSeam::Warning);
+    QCOMPARE(DialogSeam::Requests().first().title, QString("警告"));
+    QCOMPARE(DialogSeam::Requests().first().text, QString("串口被占用或者已经损坏"));
+}
+
+void TestConnectWidget::emptyPortIsRefused()
+{
+    OpenSerialWidget w;
+    PortCombo(w)->clear();
+    w.on_button_connect_clicked();
+    QCOMPARE(DialogSeam::Requests().size(), 1);
+    QCOMPARE(DialogSeam::Requests().first().kind, DialogSeam::Information);
+    QCOMPARE(DialogSeam::Requests().first().title, QString("提示"));
+    QCOMPARE(DialogSeam::Requests().first().text, QString("请选择串口号"));
+    QVERIFY(!g_serial_is_connected);
+}
+
+void TestConnectWidget::refusedClickKeepsTheConnectionGlobals()
+{
+    PtyDevice pty;
+    QVERIFY(pty.IsOpen());
+    FakeImuDevice device(pty);
+    SetExtraPorts({pty.SlavePath(), kMissingPort});
+    OpenSerialWidget w;
+    qint64 now = 0;
+    w.SetClickClock([&now]() { return now; });
+    ConnectFixed(w, pty, 2);
+    QCOMPARE(g_connection_baud_rate.Get(), QString("115200"));
+
+    // A disconnect refused because a recording runs: the combos have moved
+    // on, the globals still name the port in use.
+    g_ahrs_file_recording = true;
+    QVERIFY(SelectPort(w, kMissingPort));
+    BaudCombo(w)->setCurrentIndex(0);
+    now += 1000;
+    w.on_button_connect_clicked();
+    QCOMPARE(Texts(DialogSeam::Requests()), QStringList{"请关闭保存AHRS数据之后才能断开串口"});
+    QCOMPARE(g_connection_serial_name.Get(), pty.SlavePath());
+    QCOMPARE(g_connection_baud_rate.Get(), QString("115200"));
+    QVERIFY(g_serial_is_connected);
+
+    g_ahrs_file_recording = false;
+    g_33imu_file_recording = true;
+    now += 1000;
+    w.on_button_connect_clicked();
+    QCOMPARE(DialogSeam::Requests().last().text, QString("请关闭保存数据之后才能断开串口"));
+    g_33imu_file_recording = false;
+
+    // The disconnect itself does not rewrite them either.
+    now += 1000;
+    w.on_button_connect_clicked();
+    QVERIFY(!g_serial_is_connected);
+    QCOMPARE(g_connection_serial_name.Get(), pty.SlavePath());
+    QCOMPARE(g_connection_baud_rate.Get(), QString("115200"));
+    QTRY_VERIFY_WITH_TIMEOUT(!w.IsConnected(), 3000);
+}
+
+void TestConnectWidget::connectAndDisconnectAtFixedRate()
+{
+    PtyDevice pty;
+    FakeImuDevice device(pty);
+    SetExtraPorts({pty.SlavePath()});
+    OpenSerialWidget w;
+    QSignalSpy pages(RecvDataHandleManager::GetInstance(), &RecvDataHandleManager::SignalSendMessageToPage);
+    qint64 now = 0;
+    w.SetClickClock([&now]() { return now; });
+
+    ConnectFixed(w, pty, 2);
+    QVERIFY(g_serial_is_connected);
+    QCOMPARE(SettingManager::GetInstance()->GetBaudIndex(), 2);
+    QTRY_VERIFY_WITH_TIMEOUT(g_communicate_with_serial_flag.load(), 3000);
+    QCOMPARE(device.LineBaud(), 115200);
+
+    pages.clear();
+    now += 1000;
+    w.on_button_connect_clicked();
+    QVERIFY(!g_serial_is_connected);
+    QVERIFY(!g_communicate_with_serial_flag);
+    bool sawConnectionDown = false;
+    for (const QList<QVariant>& message : pages) {
+        if (message.at(0).toInt() == PAGE_MSG_CONNECTION) {
+            sawConnectionDown = message.at(1).toBool() == false && message.at(2).toInt() == 115200;
+        }
+    }
+    QVERIFY(sawConnectionDown);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.IsConnected(), 3000);
+    QCOMPARE(Button(w)->text(), QString("连接"));
+    QVERIFY(DialogSeam::Requests().isEmpty());
+}
+
+void TestConnectWidget::autoSearchSettlesOnTheAnsweringRate()
+{
+    SettingManager::GetInstance()->SetBaudIndex(0);
+    PtyDevice pty;
+    FakeImuDevice device(pty);
+    device.SetAnswerBaud(115200);
+    SetExtraPorts({pty.SlavePath()});
+    OpenSerialWidget w;
+    QVERIFY(SelectPort(w, pty.SlavePath()));
+    BaudCombo(w)->setCurrentIndex(BaudCombo(w)->findText("Auto"));
+
+    // Runs the whole search; the device answers from inside its waits.
+    w.on_button_connect_clicked();
+
+    QVERIFY(!w.IsAutoSearching());
+    QVERIFY(g_serial_is_connected);
+    QVERIFY(g_communicate_with_serial_flag);
+    QCOMPARE(BaudCombo(w)->currentIndex(), 2);
+    QCOMPARE(BaudCombo(w)->currentText(), QString("115200"));
+    QCOMPARE(SettingManager::GetInstance()->GetBaudIndex(), 2);
+    QCOMPARE(g_connection_baud_rate.Get(), QString("115200"));
+    QCOMPARE(Tip(w)->text(), QString());
+    QVERIFY(device.VersionRequests() > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(w.IsConnected(), 2000);
+    QCOMPARE(Button(w)->text(), QString("断开"));
+    QVERIFY(DialogSeam::Requests().isEmpty());
+}
+
+void TestConnectWidget::stopClickEndsSearchWhateverTheComboShows()
+{
+    PtyDevice pty;
+    FakeImuDevice device(pty);
+    device.SetAnswering(false);
+    SetExtraPorts({pty.SlavePath()});
+    OpenSerialWidget w;
+    QVERIFY(SelectPort(w, pty.SlavePath()));
+    BaudCombo(w)->setCurrentIndex(BaudCombo(w)->findText("Auto"));
+
+    bool searchingAtStop = false;
+    QString tipAtStop;
+    QTimer::singleShot(2000, &w, [&]() {
+        searchingAtStop = w.IsAutoSearching();
+        tipAtStop = Tip(w)->text();
+        BaudCombo(w)->setCurrentIndex(0);    // the user picked a rate meanwhile
+        w.on_button_connect_clicked();
+    });
+    w.on_button_connect_clicked();
+
+    QVERIFY(searchingAtStop);
+    QVERIFY(tipAtStop.startsWith("查询波特率"));
+    QVERIFY(!w.IsAutoSearching());
+    QVERIFY(!g_serial_is_connected);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.IsConnected() && Button(w)->text() == "连接", 3000);
+    QVERIFY(DialogSeam::Requests().isEmpty());
+}
+
+void TestConnectWidget::disconnectRequestFromPageStopsSearch()
+{
+    PtyDevice pty;
+    FakeImuDevice device(pty);
+    device.SetAnswering(false);
+    SetExtraPorts({pty.SlavePath()});
+    OpenSerialWidget w;
+    QVERIFY(SelectPort(w, pty.SlavePath()));
+    BaudCombo(w)->setCurrentIndex(BaudCombo(w)->findText("Auto"));
+
+    QTimer::singleShot(1000, &w, [&]() {
+        RecvDataHandleManager::GetInstance()->SendMessageToPageSlot(PAGE_MSG_DISCONNECT_SERIAL, QVariant(), QVariant());
+    });
+    QElapsedTimer clock;
+    clock.start();
+    w.on_button_connect_clicked();
+    QVERIFY(clock.elapsed() < 2900);
+    QVERIFY(!w.IsAutoSearching());
+    QVERIFY(!g_serial_is_connected);
+}
+
+void TestConnectWidget::unplugDuringRecordingDisconnectsWithinASecond()
+{
+    auto pty = std::make_unique<PtyDevice>();
+    FakeImuDevice device(*pty);
+    SetExtraPorts({pty->SlavePath()});
+    OpenSerialWidget w;
+    QSignalSpy resets(RecvDataHandleManager::GetInstance(), &RecvDataHandleManager::SignalResetPage);
+    ConnectFixed(w, *pty, 2);
+    QTRY_VERIFY_WITH_TIMEOUT(g_communicate_with_serial_flag.load(), 3000);
+
+    g_33imu_file_recording = true;
+    m_sent.clear();
+    SetExtraPorts({});
+    pty->CloseMaster();
+
+    QElapsedTimer clock;
+    clock.start();
+    QTRY_VERIFY_WITH_TIMEOUT(!g_serial_is_connected, 1500);
+    QVERIFY(clock.elapsed() <= 1500);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.IsConnected(), 2000);
+    QCOMPARE(Button(w)->text(), QString("连接"));
+    QVERIFY(!g_33imu_file_recording);
+    QVERIFY(resets.count() >= 1);
+
+    bool stopSent = false;
+    for (const SentRequest& sent : qAsConst(m_sent)) {
+        stopSent = stopSent || sent.id == IMU_MSG_RECORD_IMU33;
+    }
+    QVERIFY(stopSent);
+    QVERIFY(LogText().contains("串口设备已经被拔出"));
+
+    // No box at all, and none piling up over the next seconds.
+    QTest::qWait(2200);
+    QVERIFY(DialogSeam::Requests().isEmpty());
+    QCOMPARE(resets.count(), 1);
+}
+
+void TestConnectWidget::portLeavingListIsNoticedByTheWatch()
+{
+    PtyDevice pty;
+    FakeImuDevice device(pty);
+    SetExtraPorts({pty.SlavePath()});
+    OpenSerialWidget w;
+    ConnectFixed(w, pty, 2);
+
+    SetExtraPorts({});
+    QElapsedTimer clock;
+    clock.start();
+    QTRY_VERIFY_WITH_TIMEOUT(!g_serial_is_connected, 1500);
+    QVERIFY(clock.elapsed() <= 1500);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.IsConnected(), 2000);
+    QVERIFY(DialogSeam::Requests().isEmpty());
+}
+
+void TestConnectWidget::applicationCloseEndsWorkerOnItsOwnThread()
+{
+    PtyDevice pty;
+    FakeImuDevice device(pty);
+    SetExtraPorts({pty.SlavePath()});
+    OpenSerialWidget w;
+    ConnectFixed(w, pty, 2);
+
+    WorkerThread* worker = SerialPortManager::GetInstance()->GetImuWorker();
+    QVERIFY(worker != nullptr);
+    QThread* workerThread = worker->thread();
+    QVERIFY(workerThread != QThread::currentThread());
+    std::atomic<bool> destroyedOnWorkerThread{false};
+    std::atomic<bool> threadRunningThen{false};
+    connect(worker, &QObject::destroyed, worker, [&]() {
+        destroyedOnWorkerThread = QThread::currentThread() == workerThread;
+        threadRunningThen = workerThread->isRunning();
+    }, Qt::DirectConnection);
+    QSignalSpy states(&w, &OpenSerialWidget::SignalUpdateConnectStatueLable);
+
+    const int unplugLogsBefore = LogText().count("串口设备已经被拔出");
+    RecvDataHandleManager::GetInstance()->CloseApp();
+
+    QVERIFY(g_app_is_exit);
+    QVERIFY(destroyedOnWorkerThread);
+    QVERIFY(threadRunningThen);
+    QVERIFY(SerialPortManager::GetInstance()->GetImuWorker() == nullptr);
+    // The port was closed before the worker went: its state came back.
+    QVERIFY(states.count() >= 1);
+    QCOMPARE(states.last().at(0).value<SerialState>(), SERIAL_STATE_CLOSED);
+    QVERIFY(LogText().contains("app closed success"));
+    // Closing the port on the way out is no unplug.
+    QCOMPARE(LogText().count("串口设备已经被拔出"), unplugLogsBefore);
+    g_app_is_exit = false;
+}
+
+QTEST_MAIN(TestConnectWidget)
+#include "tst_connect_widget.moc"
