@@ -3,6 +3,7 @@
 #include "commom/CommonFunction.h"
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -27,9 +28,11 @@ void PutF32(uint8_t* out, float f)
     PutU32(out, bits);
 }
 
-uint8_t* Bytes(QByteArray& array)
+// Frames are assembled in a plain buffer first: writing through
+// QByteArray::data() trips a false overflow warning in GCC's optimiser.
+QByteArray ToByteArray(const uint8_t* data, size_t size)
 {
-    return reinterpret_cast<uint8_t*>(array.data());
+    return QByteArray(reinterpret_cast<const char*>(data), static_cast<int>(size));
 }
 
 } // namespace
@@ -46,8 +49,7 @@ uint32_t AdditiveSum(const uint8_t* data, int length)
 QByteArray BuildLongCommandFrame(uint16_t cmd, float f1, float f2, uint32_t u1, uint32_t u2,
                                  int32_t i1, int32_t i2)
 {
-    QByteArray frame(kLongCommandFrameSize, '\0');
-    uint8_t* p = Bytes(frame);
+    uint8_t p[kLongCommandFrameSize] = {};
     PutU16(p + 0, 0xAA55);
     PutU16(p + 2, cmd);
     PutU16(p + 4, 24);
@@ -58,26 +60,24 @@ QByteArray BuildLongCommandFrame(uint16_t cmd, float f1, float f2, uint32_t u1, 
     PutU32(p + 22, static_cast<uint32_t>(i1));
     PutU32(p + 26, static_cast<uint32_t>(i2));
     PutU32(p + 30, crc_crc32(kFrameCrcInit, p, 30));
-    return frame;
+    return ToByteArray(p, sizeof p);
 }
 
 QByteArray BuildCommandAckFrame(uint16_t cmd_id, uint16_t ack_id, uint16_t result)
 {
-    QByteArray frame(kCommandAckFrameSize, '\0');
-    uint8_t* p = Bytes(frame);
+    uint8_t p[kCommandAckFrameSize] = {};
     PutU16(p + 0, 0xAA55);
     PutU16(p + 2, cmd_id);
     PutU16(p + 4, 4);
     PutU16(p + 6, ack_id);
     PutU16(p + 8, result);
     PutU32(p + 10, crc_crc32(kFrameCrcInit, p, 10));
-    return frame;
+    return ToByteArray(p, sizeof p);
 }
 
 QByteArray BuildUserConfigFrame(uint8_t cmd, float param, int16_t rev1, uint8_t rev2)
 {
-    QByteArray frame(kUserConfigFrameSize, '\0');
-    uint8_t* p = Bytes(frame);
+    uint8_t p[kUserConfigFrameSize] = {};
     PutU16(p + 0, 0xAA55);
     p[2] = cmd;
     PutU16(p + 3, 7);
@@ -85,14 +85,13 @@ QByteArray BuildUserConfigFrame(uint8_t cmd, float param, int16_t rev1, uint8_t 
     PutU16(p + 9, static_cast<uint16_t>(rev1));
     p[11] = rev2;
     PutU32(p + 12, AdditiveSum(p, 12));
-    return frame;
+    return ToByteArray(p, sizeof p);
 }
 
 QByteArray BuildBootloaderCommandFrame(uint16_t cmd, uint16_t cm1, uint16_t cm2, uint16_t cm3,
                                        uint16_t cm4, uint16_t cm5, uint16_t cm6)
 {
-    QByteArray frame(kBootloaderCommandFrameSize, '\0');
-    uint8_t* p = Bytes(frame);
+    uint8_t p[kBootloaderCommandFrameSize] = {};
     PutU16(p + 0, 0xAA55);
     p[2] = static_cast<uint8_t>(cmd & 0xFF);
     PutU16(p + 3, 24);
@@ -101,14 +100,14 @@ QByteArray BuildBootloaderCommandFrame(uint16_t cmd, uint16_t cm1, uint16_t cm2,
         PutU32(p + 5 + 4 * k, args[k]);
     }
     PutU32(p + 29, AdditiveSum(p, 29));
-    return frame;
+    return ToByteArray(p, sizeof p);
 }
 
 QByteArray BuildDeviceFrame(uint16_t id, const QByteArray& payload)
 {
     const int length = payload.size() > 0xFFFF ? 0xFFFF : payload.size();
-    QByteArray frame(DeviceFrame::kHeaderSize + length + DeviceFrame::kCrcSize, '\0');
-    uint8_t* p = Bytes(frame);
+    std::vector<uint8_t> buffer(static_cast<size_t>(DeviceFrame::kHeaderSize + length + DeviceFrame::kCrcSize), 0);
+    uint8_t* p = buffer.data();
     p[0] = DeviceFrame::kHeader1;
     p[1] = DeviceFrame::kHeader2;
     PutU16(p + 2, id);
@@ -119,5 +118,5 @@ QByteArray BuildDeviceFrame(uint16_t id, const QByteArray& payload)
     const unsigned int crc =
         crc_crc32(kFrameCrcInit, p, static_cast<unsigned int>(DeviceFrame::kHeaderSize + length));
     PutU32(p + DeviceFrame::kHeaderSize + length, crc);
-    return frame;
+    return ToByteArray(p, buffer.size());
 }
