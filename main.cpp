@@ -36,16 +36,16 @@ int main(int argc, char* argv[])
     JsonDataManager::GetInstance();
     ThreadPool::GetInstance();
 
-    auto* window = new MainWindow(nullptr);
-    QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-    const QRect placed = MainWindowPlacement(screen->geometry().size(), window->size());
-    window->setGeometry(placed);
-    window->Initializa();
-    window->show();
+    MainWindow window(nullptr);
+    QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+    if (screen != nullptr) {
+        window.setGeometry(MainWindowPlacement(screen->geometry().size(), window.size()));
+    }
+    window.Initializa();
+    window.show();
 
     const int result = app.exec();
 
     Logger::Shutdown();
-    delete window;
     return result;
 }

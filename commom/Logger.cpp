@@ -48,7 +48,10 @@ bool Logger::Init(const QString& filePath)
         auto logger = std::make_shared<spdlog::logger>("corvanta", sink);
         logger->set_level(spdlog::level::trace);
         logger->set_pattern("%Y-%m-%d %H:%M:%S.%e [%l] %v");
-        logger->flush_on(spdlog::level::info);
+        // Every line reaches the file at once: the lines just before a crash
+        // or a kill are the ones most wanted, and a signal handler cannot
+        // flush a buffer safely.
+        logger->flush_on(spdlog::level::trace);
         QMutexLocker locker(&g_loggerMutex);
         g_logger = logger;
         g_sink = sink;
@@ -73,7 +76,7 @@ void Logger::Write(Level level, const char* file, int line, const QString& text)
     if (!logger) {
         return;
     }
-    logger->log(ToSpdLevel(level), "{} @ {}:{}", text.toStdString(), file ? file : "", line);
+    logger->log(ToSpdLevel(level), "{}:{} {}", file ? file : "", line, text.toStdString());
 }
 
 void Logger::Flush()

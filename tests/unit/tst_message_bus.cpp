@@ -4,12 +4,16 @@
 #include "manager/NotifyMsgManager.h"
 #include "manager/RecvDataHandleManager.h"
 #include "manager/SendDataHandleManager.h"
+#include "widgets/general/UpLoadData.h"
+#include "workerThread/PayloadTypes.h"
 
 #include <QSignalSpy>
 #include <QThread>
 #include <QtTest>
 
 #include <atomic>
+#include <cstddef>
+#include <vector>
 
 namespace {
 
@@ -32,6 +36,18 @@ public slots:
         ++count;
         // Answer from the worker thread, as the device worker does.
         RecvDataHandleManager::GetInstance()->SendMessageToPageSlot(id + 1000, var1, var2);
+    }
+};
+
+// Stands for the device worker: sends every request straight back as an
+// answer from its own thread.
+class EchoWorker : public QObject
+{
+    Q_OBJECT
+public slots:
+    void slot_request(int id, QVariant var1, QVariant var2)
+    {
+        RecvDataHandleManager::GetInstance()->SendMessageToPageSlot(id, var1, var2);
     }
 };
 
@@ -81,6 +97,70 @@ private slots:
         QVERIFY(receiver->thread == &thread);
 
         disconnect(connection);
+        thread.quit();
+        thread.wait();
+    }
+
+    void everyPayloadTypeCrossesThreads()
+    {
+        const QList<QByteArray> names = {
+            "AhrsData", "ImuParamData", "RecvOneParameterPayload", "AhrsArrayData", "ImuParamPayload",
+            "CmdAckPayload", "ImuTestParamUart", "RetestParamData", "UpLoadData",
+            "UpgradeProcessInformation", "ArrayImuI2cPayloadCalibPublish", "PeopleNavPayload",
+            "FirmwareInfoPayload", "SerialState", "ParamTableReqType"};
+
+        QThread thread;
+        auto* worker = new EchoWorker;
+        worker->moveToThread(&thread);
+        connect(&thread, &QThread::finished, worker, &QObject::deleteLater);
+        auto toWorker = connect(SendDataHandleManager::GetInstance(), &SendDataHandleManager::SignalSendMessageToIMU,
+                                worker, &EchoWorker::slot_request);
+        thread.start();
+
+        QList<QVariant> answers;
+        auto toPage = connect(RecvDataHandleManager::GetInstance(), &RecvDataHandleManager::SignalSendMessageToPage,
+                              this, [&](int, QVariant var1, QVariant) { answers.append(var1); });
+
+        for (int i = 0; i < names.size(); ++i) {
+            const int type = QMetaType::type(names.at(i));
+            QVERIFY2(type != QMetaType::UnknownType, names.at(i).constData());
+            // Built in zeroed storage: a default-constructed plain record or
+            // enum would otherwise hold indeterminate bytes.
+            std::vector<std::max_align_t> storage(
+                static_cast<size_t>(QMetaType::sizeOf(type)) / sizeof(std::max_align_t) + 1);
+            void* value = QMetaType::construct(type, storage.data(), nullptr);
+            SendDataHandleManager::GetInstance()->SendMessageToIMU(i, QVariant(type, value));
+            QMetaType::destruct(type, value);
+        }
+        // Values with content come back equal, not just of the right type.
+        AhrsData sample{};
+        sample.MCU_TIME = 123456;
+        sample.yaw = -91.25f;
+        sample.temperature = 36.5f;
+        SendDataHandleManager::GetInstance()->SendMessageToIMU(100, QVariant::fromValue(sample));
+        UpLoadData upload;
+        upload.mode = 1;
+        upload.baud = 921600;
+        upload.path = QString("/tmp/固件.firmware");
+        SendDataHandleManager::GetInstance()->SendMessageToIMU(101, QVariant::fromValue(upload));
+        SendDataHandleManager::GetInstance()->SendMessageToIMU(102, QVariant::fromValue(SerialState(2)));
+
+        QTRY_COMPARE(answers.size(), names.size() + 3);
+        for (int i = 0; i < names.size(); ++i) {
+            QCOMPARE(QByteArray(answers.at(i).typeName()), names.at(i));
+        }
+        const AhrsData back = answers.at(names.size()).value<AhrsData>();
+        QCOMPARE(back.MCU_TIME, 123456u);
+        QCOMPARE(back.yaw, -91.25f);
+        QCOMPARE(back.temperature, 36.5f);
+        const UpLoadData uploadBack = answers.at(names.size() + 1).value<UpLoadData>();
+        QCOMPARE(uploadBack.mode, 1u);
+        QCOMPARE(uploadBack.baud, 921600u);
+        QCOMPARE(uploadBack.path, QString("/tmp/固件.firmware"));
+        QCOMPARE(static_cast<int>(answers.at(names.size() + 2).value<SerialState>()), 2);
+
+        disconnect(toWorker);
+        disconnect(toPage);
         thread.quit();
         thread.wait();
     }

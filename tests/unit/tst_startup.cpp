@@ -6,6 +6,10 @@
 #include "commom/StartUp.h"
 
 #include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QFile>
 #include <QFontDatabase>
 #include <QProcess>
@@ -28,9 +32,11 @@ QString ReadText(const QString& path)
 
 __attribute__((noinline)) void CrashDeliberatelyInsideCorvanta()
 {
-    // An address the compiler cannot see is null, so the store stays.
+    // An unmapped address that the compiler cannot foresee, so the store
+    // stays; not null, so the undefined-behaviour checks let the fault
+    // itself happen.
     auto* nowhere = reinterpret_cast<volatile int*>(
-        static_cast<quintptr>(qEnvironmentVariableIntValue("CORVANTA_TEST_NOWHERE")));
+        static_cast<quintptr>(qEnvironmentVariableIntValue("CORVANTA_TEST_NOWHERE")) + 16);
     *nowhere = 42;
 }
 
@@ -43,7 +49,9 @@ int RunChildRole(const QByteArray& role, const QString& folder)
         ForceExitApplication();
     }
     if (role == "crash") {
+        Logger::Init(folder + "/crash-log.txt");
         CrashHandler::Install(folder + "/crashes");
+        LOG_DEBUG() << "last words before the crash";
         CrashDeliberatelyInsideCorvanta();
         return 0;
     }
@@ -101,11 +109,94 @@ private slots:
         Logger::SetLevel(Logger::Debug);
         Logger::Shutdown();
         const QString text = ReadText(path);
-        QVERIFY2(text.contains("中文 bytes 42 2.5"), qPrintable(text));
-        QVERIFY(text.contains("tst_startup.cpp:"));
-        QVERIFY(text.contains("[debug]"));
-        QVERIFY(text.contains("[info] info line"));
+        // Each line: level, source file and line, then the message.
+        const QRegularExpression debugLine(
+            "\\[debug\\] \\S*tst_startup\\.cpp:\\d+ 中文 bytes 42 2\\.5\n");
+        QVERIFY2(debugLine.match(text).hasMatch(), qPrintable(text));
+        const QRegularExpression infoLine("\\[info\\] \\S*tst_startup\\.cpp:\\d+ info line\n");
+        QVERIFY2(infoLine.match(text).hasMatch(), qPrintable(text));
         QVERIFY(!text.contains("hidden below the level"));
+    }
+
+    void initLogOpensOneFilePerStartUnderWorkingDir()
+    {
+        QTemporaryDir dir;
+        const QString oldDir = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+        const QDateTime before = QDateTime::currentDateTime();
+        InitLog();
+        const QDateTime after = QDateTime::currentDateTime();
+        LOG_TRACE() << "trace is below the level";
+        LOG_DEBUG() << "debug reaches the file";
+        const QString path = Logger::FilePath();
+        Logger::Shutdown();
+        QDir::setCurrent(oldDir);
+
+        const QFileInfo info(path);
+        QCOMPARE(info.absolutePath(), QDir(dir.path()).absoluteFilePath("log"));
+        const QRegularExpression name("^\\d{4}-\\d{2}-\\d{2} \\d{2}-\\d{2}-\\d{2}-log\\.txt$");
+        QVERIFY2(name.match(info.fileName()).hasMatch(), qPrintable(info.fileName()));
+        const QDateTime stamp =
+            QDateTime::fromString(info.fileName().left(19), "yyyy-MM-dd hh-mm-ss");
+        QVERIFY(stamp.isValid());
+        QVERIFY(stamp >= before.addSecs(-1) && stamp <= after.addSecs(1));
+        const QString text = ReadText(path);
+        QVERIFY(text.contains("debug reaches the file"));
+        QVERIFY(!text.contains("trace is below the level"));
+    }
+
+    void initLogWithoutWritableFolderRunsOn()
+    {
+        QTemporaryDir dir;
+        // A file where the log folder should be: no log, no crash.
+        QFile blocker(dir.filePath("log"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const QString oldDir = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+        InitLog();
+        LOG_INFO() << "goes nowhere";
+        Logger::Flush();
+        QDir::setCurrent(oldDir);
+        QVERIFY(Logger::FilePath().isEmpty());
+        Logger::Shutdown();
+    }
+
+    void toolTablesInMenuOrder()
+    {
+        QCOMPARE(g_serialTabNames.keys(),
+                 (QList<QString>{"AHRSDataWidget", "ImuParameterConfigWidget", "CommandCreatorWidget",
+                                 "FirmwareUpgradeWidget", "InstrumentWidget", "SerialPortAssistantWidget"}));
+        QCOMPARE(g_serialTabNames.values(),
+                 (QList<QString>{"AHRS数据", "参数设置", "命令生成器", "固件升级", "仪表盘", "串口助手"}));
+        QCOMPARE(g_helpTabNames.keys(), (QList<QString>{"AboutDialog", "UpgradeDialog"}));
+        QCOMPARE(g_helpTabNames.values(), (QList<QString>{"关于", "软件升级"}));
+        QCOMPARE(g_singelTabNames.keys(), QList<QString>{"DataDecodeDialog"});
+        QCOMPARE(g_singelTabNames.value("DataDecodeDialog"), QString("数据解码"));
+        QVERIFY(g_extendTabNames.keys().isEmpty());
+        QCOMPARE(g_mode_button_show_class,
+                 (QVector<QString>{"AHRS数据", "仪表盘", "AHRS产品出厂测试上位机", "行人导航", "33IMU数据"}));
+        QVERIFY(!g_serialTabNames.contains("AllParameterWidget"));
+    }
+
+    void globalsStartAtTheirInitialValues()
+    {
+        QVERIFY(g_connection_serial_name.IsEmpty());
+        QVERIFY(g_connection_baud_rate.IsEmpty());
+        QVERIFY(g_current_action_name.IsEmpty());
+        QVERIFY(g_imu_sn.IsEmpty());
+        QVERIFY(!g_serial_is_connected && !g_communicate_with_serial_flag && !g_app_is_exit);
+        QCOMPARE(g_send_total_byte.load(), uint64_t(0));
+        QCOMPARE(g_recv_total_byte.load(), uint64_t(0));
+        QVERIFY(!g_ahrs_file_recording && !g_33imu_file_recording && !g_people_nav_file_recording
+                && !g_serial_assistant_save_data);
+        QVERIFY(!g_is_running_upgrade && !g_cancelUpgradeFlag && !g_decode_exit);
+        QCOMPARE(g_upgradedDevicesIsNormal.load(), 0);
+        QVERIFY(!g_param_table_req_running && !g_param_table_req_timeout && !g_select_data_rate);
+        QCOMPARE(g_param_set_success_flag.load(), -1);
+        QCOMPARE(g_data_rate.load(), 0);
+        QCOMPARE(g_ahrsGroupOneFlag.load(), 0);
+        QVERIFY(m_map_init_finish_widget.isEmpty());
     }
 
     void forcedExitEndsWithTenAndLogs()
@@ -136,6 +227,9 @@ private slots:
         child.start(QCoreApplication::applicationFilePath(), QStringList());
         QVERIFY(child.waitForFinished(30000));
         QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+
+        // The line logged just before the fault reached the file.
+        QVERIFY(ReadText(dir.filePath("crash-log.txt")).contains("last words before the crash"));
 
         const QString crashes = dir.filePath("crashes");
         QCOMPARE(QDir(crashes).entryList({"*.dump"}, QDir::Files).size(), 1);
