@@ -25,6 +25,11 @@ char g_mapsPath[4096] = {0};
 
 constexpr int kFatalSignals[] = {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL};
 
+// A stack overflow leaves no stack to run the handler on: it gets one of
+// its own.
+constexpr size_t kAltStackSize = 256 * 1024;
+alignas(16) char g_altStack[kAltStackSize];
+
 void CopyProcMaps()
 {
     int in = ::open("/proc/self/maps", O_RDONLY);
@@ -77,11 +82,16 @@ bool CrashHandler::Install(const QString& dumpFolder)
     }
     std::memcpy(g_dumpPath, dump.constData(), static_cast<size_t>(dump.size()) + 1);
     std::memcpy(g_mapsPath, maps.constData(), static_cast<size_t>(maps.size()) + 1);
+    stack_t altStack{};
+    altStack.ss_sp = g_altStack;
+    altStack.ss_size = kAltStackSize;
+    altStack.ss_flags = 0;
+    const bool haveAltStack = ::sigaltstack(&altStack, nullptr) == 0;
     for (int sig : kFatalSignals) {
         struct sigaction action{};
         action.sa_handler = OnFatalSignal;
         sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESETHAND;
+        action.sa_flags = SA_RESETHAND | (haveAltStack ? SA_ONSTACK : 0);
         if (::sigaction(sig, &action, nullptr) != 0) {
             return false;
         }

@@ -40,6 +40,18 @@ __attribute__((noinline)) void CrashDeliberatelyInsideCorvanta()
     *nowhere = 42;
 }
 
+// Recursion the compiler cannot flatten: every level keeps a live buffer.
+__attribute__((noinline)) int OverflowTheStack(int depth)
+{
+    static const int limit = qEnvironmentVariableIntValue("CORVANTA_TEST_DEPTH_LIMIT");
+    if (limit > 0 && depth >= limit) {
+        return 0;
+    }
+    volatile char frame[1024];
+    frame[depth % sizeof frame] = static_cast<char>(depth);
+    return OverflowTheStack(depth + 1) + frame[0];
+}
+
 // Child-process roles, chosen by an environment variable so the parent can
 // watch a real process end.
 int RunChildRole(const QByteArray& role, const QString& folder)
@@ -54,6 +66,10 @@ int RunChildRole(const QByteArray& role, const QString& folder)
         LOG_DEBUG() << "last words before the crash";
         CrashDeliberatelyInsideCorvanta();
         return 0;
+    }
+    if (role == "overflow") {
+        CrashHandler::Install(folder + "/crashes");
+        return OverflowTheStack(0);
     }
     return 1;
 }
@@ -243,6 +259,21 @@ private slots:
         QVERIFY(ReadText(logPath).contains("CrashDeliberatelyInsideCorvanta"));
         // Reported once only.
         QVERIFY(CrashHandler::ReportPreviousDumps(crashes).isEmpty());
+    }
+
+    void stackOverflowStillLeavesADump()
+    {
+        QTemporaryDir dir;
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("CORVANTA_TEST_CHILD", "overflow");
+        env.insert("CORVANTA_TEST_FOLDER", dir.path());
+        env.insert("ASAN_OPTIONS", "handle_segv=0:detect_leaks=0:detect_stack_use_after_return=0");
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), QStringList());
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(QDir(dir.filePath("crashes")).entryList({"*.dump"}, QDir::Files).size(), 1);
     }
 
     void simplifiedChineseFontIsInstalled()
