@@ -4,14 +4,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <cstring>
-
 #include "support/PtyDevice.h"
 #include "commom/DialogSeam.h"
 #include "commom/Global.h"
 #include "commom/StartUp.h"
 #include "manager/RecvDataHandleManager.h"
 #include "manager/SendDataHandleManager.h"
+#include "manager/SettingManager.h"
 #include "widgets/singleTools/AHRSDataWidget.h"
 #include "widgets/singleTools/RecordSpaceCheck.h"
 #include "workerThread/DeviceFrames.h"
@@ -35,8 +34,7 @@ QByteArray AhrsFrame(uint32_t mcu, float roll)
     s.MCU_TIME = mcu;
     s.roll = roll;
     s.acc_z = 1.0f;
-    QByteArray payload(sizeof(AhrsData), '\0');
-    std::memcpy(payload.data(), &s, sizeof s);
+    const QByteArray payload(reinterpret_cast<const char*>(&s), int(sizeof s));
     return BuildDeviceFrame(FRAME_AHRS_DATA, payload);
 }
 
@@ -173,6 +171,7 @@ private slots:
         QVERIFY(!g_ahrs_file_recording);
         QCOMPARE(requests.count(), 0);
         QVERIFY(page.findChild<QLabel*>("label_file_save_tip")->text().isEmpty());
+        QCOMPARE(page.SaveDir(), SettingManager::GetInstance()->GetPreAHRSDataSavePath());
         // A right-button press does nothing at all.
         DialogSeam::ClearRequests();
         PressRecord(page, Qt::RightButton);
@@ -245,6 +244,7 @@ private slots:
         QCOMPARE(questions.size(), 1);
         QCOMPARE(questions.first().title, QString("确认对话框"));
         QCOMPARE(questions.first().text, QString("请确认是否停止采集数据"));
+        QCOMPARE(questions.first().buttons, int(QMessageBox::Yes | QMessageBox::No));
         QVERIFY(g_ahrs_file_recording);
         QCOMPARE(requests.count(), 1);
 

@@ -10,6 +10,8 @@
 
 #include "commom/DialogSeam.h"
 #include "commom/Global.h"
+#include "commom/StartUp.h"
+#include "controls/LockerButton.h"
 #include "manager/RecvDataHandleManager.h"
 #include "manager/SendDataHandleManager.h"
 #include "widgets/singleTools/AHRSDataWidget.h"
@@ -65,6 +67,11 @@ class TestAhrsPage : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        InitCorvantaResources(); // record and panel icons for the screenshot
+    }
+
     void init()
     {
         g_ahrs_file_recording = false;
@@ -125,12 +132,38 @@ private slots:
         QCOMPARE(Text(page, "label_ahrs_rate_2"), QString("2s"));
         QCOMPARE(page.ResumeDelayS(), 2);
 
-        auto* toggle = page.findChild<QPushButton*>("btn_set_customLayout");
+        auto* toggle = page.findChild<LockerButton*>("btn_set_customLayout");
         QWidget* panel = page.findChild<QWidget*>("widget_set");
+        const QImage expand(":/images/resources/images/Expand.png");
+        const QImage collapse(":/images/resources/images/un-collapse-o.png");
+        QVERIFY(!expand.isNull() && !collapse.isNull());
+        auto shownImage = [toggle] { return toggle->GetImageHandle()->pixmap(Qt::ReturnByValue).toImage().convertToFormat(QImage::Format_ARGB32); };
+        QCOMPARE(shownImage(), collapse.convertToFormat(QImage::Format_ARGB32));
         toggle->click();
         QVERIFY(!panel->isHidden());
+        QCOMPARE(shownImage(), expand.convertToFormat(QImage::Format_ARGB32));
         toggle->click();
         QVERIFY(panel->isHidden());
+        QCOMPARE(shownImage(), collapse.convertToFormat(QImage::Format_ARGB32));
+    }
+
+    // The toggle's sheet gives it a transparent face; it must not come out as
+    // a filled dark box.
+    void settingsToggleIsNotABlackBox()
+    {
+        AHRSDataWidget page(nullptr);
+        page.show();
+        QCoreApplication::processEvents();
+        auto* toggle = page.findChild<QPushButton*>("btn_set_customLayout");
+        const QImage face = page.grab(toggle->geometry()).toImage();
+        int dark = 0;
+        for (int y = 0; y < face.height(); ++y) {
+            for (int x = 0; x < face.width(); ++x) {
+                dark += qGray(face.pixel(x, y)) < 60;
+            }
+        }
+        // The caption's strokes are dark too, but only a small part of the face.
+        QVERIFY2(dark < face.width() * face.height() / 4, qPrintable(QString::number(dark)));
     }
 
     void firstSampleOnlyStartsTheClock()

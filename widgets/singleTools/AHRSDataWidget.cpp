@@ -23,6 +23,7 @@
 #include "ui_AHRSDataWidget.h"
 #include "widgets/singleTools/AhrsSample.h"
 #include "widgets/singleTools/RecordSpaceCheck.h"
+#include "workerThread/DeviceFrames.h"
 #include "workerThread/MessageIds.h"
 #include "workerThread/SerialPortManager.h"
 
@@ -31,8 +32,7 @@ constexpr double kAddIntervalS = 0.01;
 constexpr double kWindowS = 5.0;
 constexpr int kAutoZoomPeriodMs = 100;
 constexpr int kResumePeriodMs = 500;
-constexpr unsigned int kCmdGetParam = 6;
-constexpr unsigned int kParamOutputRate = 21;
+constexpr int kParamOutputRate = 21; // the output-rate parameter's index
 
 const char* const kExpandImage = ":/images/resources/images/Expand.png";
 const char* const kCollapseImage = ":/images/resources/images/un-collapse-o.png";
@@ -135,6 +135,10 @@ void AHRSDataWidget::InitWidget()
         "#btn_set_customLayout{background-color:transparent}"
         "#btn_set_customLayout:hover{background-color:rgba(195,195,195,0.4)}"
         "#btn_set_customLayout:pressed{background-color:rgba(127,127,127,0.4)}");
+    // A push button that declares a background but no border keeps its native
+    // bevel, which the Fusion style fills from the transparent colour: black.
+    // Declaring the border from the page lets the colours above show as meant.
+    setStyleSheet("#btn_set_customLayout{border:none}");
     ui->btn_set_customLayout->GetTextHandle()->setStyleSheet("QLabel{color:rgba(183,71,42,1)}");
     ui->btn_set_customLayout->GetTextHandle()->setFont(QFont(QStringLiteral("大小"), 10, 87));
 
@@ -327,9 +331,7 @@ void AHRSDataWidget::UpdatePlot(double t)
         for (int g = 0; g < kGraphsOfPlot[p]; ++g) {
             const AhrsSeries& series = m_series[kFirstSeriesOfPlot[p] + g];
             if (Grows(p, g) && !series.keys.isEmpty() && !series.values.isEmpty()) {
-                // Page time is monotonic, so the keys arrive in order and
-                // the graph need not sort its copy.
-                plot->graph(g)->setData(series.keys, series.values, true);
+                plot->graph(g)->setData(series.keys, series.values, false);
             }
         }
         plot->xAxis->setRange(t, kWindowS, Qt::AlignRight);
@@ -577,8 +579,9 @@ void AHRSDataWidget::on_btn_open_time_sync_detect_clicked()
 
 void AHRSDataWidget::on_btn_select_data_rate_clicked()
 {
-    const QList<QVariant> list = {QVariant(kCmdGetParam), QVariant(0.0f), QVariant(0.0f),
-                                  QVariant(kParamOutputRate), QVariant(0u), QVariant(0), QVariant(0)};
+    // command id, f1, f2, u1, u2, i1, i2
+    const QList<QVariant> list = {QVariant(int(CMD_GET_PARAM)), QVariant(0), QVariant(0),
+                                  QVariant(kParamOutputRate), QVariant(0), QVariant(0), QVariant(0)};
     for (int i = 0; i < 10; ++i) {
         SerialPortManager::GetInstance()->SendCommand(list);
         MSleepNonBlock(3);
