@@ -1,4 +1,5 @@
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
@@ -41,7 +42,42 @@ private slots:
         auto* table = m_page->findChild<QTableWidget*>("tableWidgetCmdDescribe");
         QCOMPARE(table->rowCount(), 9);
         QCOMPARE(table->columnCount(), 4);
-        QCOMPARE(table->horizontalHeaderItem(3)->text(), QString("功能描述"));
+        QStringList headers;
+        for (int c = 0; c < 4; ++c) {
+            headers << table->horizontalHeaderItem(c)->text();
+        }
+        QCOMPARE(headers, QStringList({"命令ID", "参数1", "参数3", "功能描述"}));
+        QStringList ids;
+        for (int r = 0; r < 9; ++r) {
+            ids << table->item(r, 0)->text() + "/" + table->item(r, 1)->text() + "/" + table->item(r, 2)->text();
+        }
+        QCOMPARE(ids, QStringList({"1/0/0", "2/0/0", "3/<mode>/0", "5/0/0", "6/0/<value>", "9/0/0",
+                                   "14/<value>/3", "14/<value>/21", "14/<value>/31"}));
+        QCOMPARE(table->item(2, 3)->text(),
+                 QString("设置输出模式：\nMode=1,数据流输出AHRS\nMode=100,禁止数据流模式，进入COMMAD模式"));
+        QCOMPARE(table->item(6, 3)->text(),
+                 QString("设置串口输出波特率，单位bps，value的有效值为：\n115200，230400，460800，921600，1500000\n"
+                         "value为其他值时,默认采用115200bps\n设置波特率参数后，需要重启才能生效。\n"
+                         "不断电的设置流程：设置波特率，保存参数到flash，执行软件复位"));
+        QCOMPARE(table->item(7, 3)->text(),
+                 QString("设置周期性AHRS数据输出频率，单位Hz，value的有效值为：\n1，10，50，100，200，400\n"
+                         "value为其他值时，默认采用100Hz\n设置200Hz及以上输出频率，需要将波特率相应提高到115200以\n"
+                         "上，满足宽带需求"));
+        auto* usage = m_page->findChild<QLabel*>("label");
+        QVERIFY(usage && usage->wordWrap());
+        QCOMPARE(usage->text(),
+                 QString("举例说明：\n    如执行开启AHRS输出：CMD ID填入3，参数1填入1，点击生成命令按钮，则会生成相应的命令，"
+                         "生成的十六进制数组可以填入串口助手或点击发送命令按钮(前提是已打开串口通讯)将数据发送给IMU"));
+        // parse, build, send from left to right on one row
+        auto* parse = m_page->findChild<QPushButton*>("btn_parse_cmd");
+        auto* build = m_page->findChild<QPushButton*>("buttonCreated");
+        auto* send = m_page->findChild<QPushButton*>("buttonSend");
+        QVERIFY(parse->x() < build->x() && build->x() < send->x());
+        QCOMPARE(parse->y(), send->y());
+        QVERIFY(build->maximumHeight() <= 30 && send->maximumHeight() <= 30);
+        QCOMPARE(parse->text(), QString("解析命令"));
+        QCOMPARE(build->text(), QString("生成命令"));
+        QCOMPARE(send->text(), QString("发送命令"));
         QVERIFY(!table->verticalHeader()->isVisible());
         QCOMPARE(table->item(2, 1)->text(), QString("<mode>"));
         QCOMPARE(table->item(8, 3)->text(), QString("内部滤波器配置，定义同SPI加速度计和陀螺仪滤波配\n置，默认0xBB，即47Hz"));
@@ -61,7 +97,9 @@ private slots:
         }
         Click("buttonCreated");
         QCOMPARE(Edit("lineEdit6")->text(), QString("0"));
-        QCOMPARE(Text("textEdit")->toPlainText(), CommandFrameText::BuildText(CommandFields()));
+        QCOMPARE(Text("textEdit")->toPlainText(),
+                 QString("55,AA,00,00,18,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,"
+                         "00,00,00,00,00,00,00,00,A0,26,84,35"));
     }
 
     void buildModeCommandThenParseBack()

@@ -1,6 +1,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -116,6 +117,13 @@ private slots:
 
     void builtControls()
     {
+        QCOMPARE(m_page->size(), QSize(898, 446));
+        for (QComboBox* box : m_page->findChildren<QComboBox*>()) {
+            QVERIFY2(box->maximumHeight() <= 30, qPrintable(box->objectName()));
+        }
+        QCOMPARE(Child<QPushButton>("button_read")->text(), QString("读取参数"));
+        QCOMPARE(Child<QPushButton>("button_write")->text(), QString("设置参数"));
+        QCOMPARE(Child<QPushButton>("btn_export_param")->text(), QString("导出参数"));
         QCOMPARE(Items(Box("comboBoxBaud")),
                  QStringList({"N/A", "9600", "115200", "230400", "460800", "921600", "1500000", "Custom"}));
         QCOMPARE(Items(Box("comboBoxUpdate")),
@@ -488,6 +496,41 @@ private slots:
         QMetaObject::invokeMethod(m_page.get(), "on_btn_import_config_clicked", Qt::DirectConnection);
         QCOMPARE(DialogSeam::Requests().last().kind, DialogSeam::Warning);
         QCOMPARE(DialogSeam::Requests().last().text, QString("配置文件格式不正确"));
+    }
+
+    void batchDialogForm()
+    {
+        SetPromptDialog* dlg = m_page->BatchDialog();
+        QCOMPARE(dlg->objectName(), QString("SetPromptDialog"));
+        QCOMPARE(dlg->windowTitle(), QString("Dialog"));
+        QCOMPARE(dlg->size(), QSize(400, 300));
+        QVERIFY(!dlg->parentWidget());
+        auto* bar = dlg->findChild<QProgressBar*>("progressBar");
+        QCOMPARE(bar->geometry(), QRect(70, 90, 281, 23));
+        QCOMPARE(bar->value(), 0);
+        QCOMPARE(dlg->findChild<QLabel*>("label_status")->geometry(), QRect(70, 130, 251, 16));
+        QCOMPARE(dlg->findChild<QLabel*>("label_status")->text(), QString("状态：N/A"));
+        QCOMPARE(dlg->findChild<QPushButton*>("btn_set")->geometry(), QRect(130, 240, 81, 23));
+        QCOMPARE(dlg->findChild<QPushButton*>("btn_set")->text(), QString("设置"));
+    }
+
+    void batchDialogEscapeEndsRun()
+    {
+        // Escape hides the dialog; the run behind it must end too.
+        SetPromptDialog* dlg = m_page->BatchDialog();
+        dlg->SetParams({{"BAUD_RATE", 115200.0f}});
+        dlg->show();
+        QTimer::singleShot(300, dlg, [dlg] { QTest::keyClick(dlg, Qt::Key_Escape); });
+        // Safety net, so that a run that survives Escape cannot hang the test.
+        QTimer::singleShot(6000, dlg, [dlg] { dlg->close(); });
+        QElapsedTimer clock;
+        clock.start();
+        QMetaObject::invokeMethod(dlg, "on_btn_set_clicked", Qt::DirectConnection);
+        QVERIFY2(clock.elapsed() < 2500, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(dlg->isHidden());
+        QCOMPARE(dlg->findChild<QPushButton*>("btn_set")->text(), QString("设置"));
+        QCOMPARE(dlg->findChild<QLabel*>("label_status")->text(), QString("状态：N/A"));
+        QCOMPARE(dlg->DeviceNumber(), 1u);
     }
 
     void rendersOffscreen()

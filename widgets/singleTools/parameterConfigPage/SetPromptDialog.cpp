@@ -218,7 +218,7 @@ void SetPromptDialog::ShowInfo(int id, QVariant var1, QVariant)
     }
 }
 
-void SetPromptDialog::closeEvent(QCloseEvent* event)
+void SetPromptDialog::ResetRun()
 {
     m_cancel = true;
     m_armed = true;
@@ -226,5 +226,16 @@ void SetPromptDialog::closeEvent(QCloseEvent* event)
     m_doneCount = 0;
     ui->btn_set->setText("设置");
     ShowStatus("状态：N/A");
+}
+
+void SetPromptDialog::closeEvent(QCloseEvent* event)
+{
+    ResetRun();
     QDialog::closeEvent(event);
+}
+
+void SetPromptDialog::reject()
+{
+    ResetRun();
+    QDialog::reject();
 }

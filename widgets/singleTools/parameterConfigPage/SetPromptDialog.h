@@ -49,6 +49,10 @@ public:
 
 public slots:
     void ShowInfo(int id, QVariant var1, QVariant var2);
+    // Escape hides a dialog through here without a close event; the run
+    // must end then as well, or it would go on writing every next device
+    // from a window nobody sees.
+    void reject() override;
 
 private slots:
     void on_btn_set_clicked();
@@ -61,6 +65,8 @@ private:
     // wait for the next one.
     void Ask(const QString& text);
     void ShowStatus(const QString& text);
+    // What closing does to the run: cancel it and start over at device 1.
+    void ResetRun();
 
     std::unique_ptr<Ui::SetPromptDialog> ui;
     uint32_t m_deviceNumber = 1;
