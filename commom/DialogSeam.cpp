@@ -1,6 +1,5 @@
 #include "commom/DialogSeam.h"
 
-#include <QFileDialog>
 #include <QMutexLocker>
 
 #include <atomic>
@@ -34,7 +33,7 @@ bool DialogSeam::Script(const Request& request, QVariant* answer)
 void DialogSeam::ShowInformation(QWidget* parent, const QString& title, const QString& text)
 {
     QVariant answer;
-    if (!Script({Information, title, text, QString(), 0}, &answer)) {
+    if (!Script({Information, title, text, QString(), 0, 0}, &answer)) {
         QMessageBox::information(parent, title, text);
     }
 }
@@ -42,7 +41,7 @@ void DialogSeam::ShowInformation(QWidget* parent, const QString& title, const QS
 void DialogSeam::ShowWarning(QWidget* parent, const QString& title, const QString& text)
 {
     QVariant answer;
-    if (!Script({Warning, title, text, QString(), 0}, &answer)) {
+    if (!Script({Warning, title, text, QString(), 0, 0}, &answer)) {
         QMessageBox::warning(parent, title, text);
     }
 }
@@ -50,7 +49,7 @@ void DialogSeam::ShowWarning(QWidget* parent, const QString& title, const QStrin
 void DialogSeam::ShowCritical(QWidget* parent, const QString& title, const QString& text)
 {
     QVariant answer;
-    if (!Script({Critical, title, text, QString(), 0}, &answer)) {
+    if (!Script({Critical, title, text, QString(), 0, 0}, &answer)) {
         QMessageBox::critical(parent, title, text);
     }
 }
@@ -61,7 +60,7 @@ QMessageBox::StandardButton DialogSeam::AskQuestion(QWidget* parent, const QStri
                                                     QMessageBox::StandardButton defaultButton)
 {
     QVariant answer;
-    if (!Script({Question, title, text, QString(), static_cast<int>(buttons)}, &answer)) {
+    if (!Script({Question, title, text, QString(), static_cast<int>(buttons), QMessageBox::Question}, &answer)) {
         return QMessageBox::question(parent, title, text, buttons, defaultButton);
     }
     if (answer.isValid()) {
@@ -70,11 +69,29 @@ QMessageBox::StandardButton DialogSeam::AskQuestion(QWidget* parent, const QStri
     return defaultButton;
 }
 
+QMessageBox::StandardButton DialogSeam::AskWarningQuestion(QWidget* parent, const QString& title,
+                                                           const QString& text)
+{
+    const QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No;
+    QVariant answer;
+    if (!Script({Question, title, text, QString(), static_cast<int>(buttons), QMessageBox::Warning},
+                &answer)) {
+        QMessageBox box(QMessageBox::Warning, title, text, buttons, parent);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+        return static_cast<QMessageBox::StandardButton>(box.exec());
+    }
+    if (answer.isValid()) {
+        return static_cast<QMessageBox::StandardButton>(answer.toInt());
+    }
+    return QMessageBox::Yes;
+}
+
 QString DialogSeam::GetOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
                                     const QString& filter)
 {
     QVariant answer;
-    if (!Script({OpenFile, caption, dir, filter, 0}, &answer)) {
+    if (!Script({OpenFile, caption, dir, filter, 0, 0}, &answer)) {
         return QFileDialog::getOpenFileName(parent, caption, dir, filter);
     }
     return answer.toString();
@@ -84,17 +101,18 @@ QString DialogSeam::GetSaveFileName(QWidget* parent, const QString& caption, con
                                     const QString& filter)
 {
     QVariant answer;
-    if (!Script({SaveFile, caption, dir, filter, 0}, &answer)) {
+    if (!Script({SaveFile, caption, dir, filter, 0, 0}, &answer)) {
         return QFileDialog::getSaveFileName(parent, caption, dir, filter);
     }
     return answer.toString();
 }
 
-QString DialogSeam::GetExistingDirectory(QWidget* parent, const QString& caption, const QString& dir)
+QString DialogSeam::GetExistingDirectory(QWidget* parent, const QString& caption, const QString& dir,
+                                         QFileDialog::Options options)
 {
     QVariant answer;
-    if (!Script({ExistingDirectory, caption, dir, QString(), 0}, &answer)) {
-        return QFileDialog::getExistingDirectory(parent, caption, dir);
+    if (!Script({ExistingDirectory, caption, dir, QString(), 0, 0}, &answer)) {
+        return QFileDialog::getExistingDirectory(parent, caption, dir, options);
     }
     return answer.toString();
 }

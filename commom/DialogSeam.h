@@ -1,6 +1,7 @@
 #ifndef DIALOGSEAM_H
 #define DIALOGSEAM_H
 
+#include <QFileDialog>
 #include <QList>
 #include <QMessageBox>
 #include <QMutex>
@@ -26,6 +27,7 @@ public:
         QString text;       // message text, or the file dialog's start folder
         QString filter;     // file dialogs only
         int buttons = 0;    // question only: the offered QMessageBox buttons
+        int icon = 0;       // question only: the QMessageBox::Icon shown
     };
 
     // Answer for a scripted request: a QMessageBox::StandardButton (int) for
@@ -41,12 +43,17 @@ public:
         QWidget* parent, const QString& title, const QString& text,
         QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No,
         QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+    // A confirmation or retry question: warning box, Yes is the default and
+    // No the Escape answer.
+    static QMessageBox::StandardButton AskWarningQuestion(QWidget* parent, const QString& title,
+                                                          const QString& text);
     static QString GetOpenFileName(QWidget* parent, const QString& caption,
                                    const QString& dir = QString(), const QString& filter = QString());
     static QString GetSaveFileName(QWidget* parent, const QString& caption,
                                    const QString& dir = QString(), const QString& filter = QString());
     static QString GetExistingDirectory(QWidget* parent, const QString& caption,
-                                        const QString& dir = QString());
+                                        const QString& dir = QString(),
+                                        QFileDialog::Options options = QFileDialog::ShowDirsOnly);
 
     // Test side: once scripted, nothing modal is shown; every request is
     // recorded and answered by the handler (or with the default answer).

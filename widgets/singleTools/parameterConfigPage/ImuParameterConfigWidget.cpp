@@ -493,7 +493,9 @@ void ImuParameterConfigWidget::ShowParamData(const QVariant& var1)
 void ImuParameterConfigWidget::on_btn_export_param_clicked()
 {
     CheckConnection();
-    const QString folder = DialogSeam::GetExistingDirectory(this, "选择保存路径", QDir::homePath());
+    const QString folder = DialogSeam::GetExistingDirectory(
+        this, "选择保存路径", QDir::homePath(),
+        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
     if (folder.isEmpty()) {
         return;
     }

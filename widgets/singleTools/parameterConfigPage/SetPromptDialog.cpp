@@ -85,8 +85,7 @@ void SetPromptDialog::on_btn_set_clicked()
 
 void SetPromptDialog::Ask(const QString& text)
 {
-    const QMessageBox::StandardButton answer = DialogSeam::AskQuestion(
-        this, "警告", text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    const QMessageBox::StandardButton answer = DialogSeam::AskWarningQuestion(this, "警告", text);
     if (answer == QMessageBox::No) {
         m_armed = false;
         m_lastSuccessTime = GetMonotonicTimeInMs();
