@@ -1,24 +1,30 @@
 // The firmware upgrade page on its own: what it sends, what it shows and
 // the order of its end-of-run steps.
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QtTest>
 
+#include <cstring>
+
 #include "commom/DialogSeam.h"
 #include "commom/Global.h"
 #include "commom/StartUp.h"
+#include "manager/DisplayWidgetsManager.h"
 #include "manager/RecvDataHandleManager.h"
 #include "manager/SendDataHandleManager.h"
 #include "widgets/general/UpLoadData.h"
 #include "widgets/general/UpgradeProcessInformation.h"
 #include "widgets/singleTools/FirmwareUpgradeWidget.h"
 #include "workerThread/MessageIds.h"
+#include "workerThread/PayloadTypes.h"
 #include "workerThread/SerialPortManager.h"
 
 namespace {
@@ -59,10 +65,7 @@ private slots:
                         m_runningAt812 = g_is_running_upgrade;
                     }
                 });
-        DialogSeam::SetHandler([this](const DialogSeam::Request& r) {
-            m_events << "box:" + r.text;
-            return QVariant();
-        });
+        RestoreBoxRecorder();
     }
 
     void init()
@@ -256,10 +259,130 @@ private slots:
         RecvDataHandleManager::GetInstance()->SendMessageToPageSlot(PAGE_MSG_UPGRADE_DEVICE_COUNT);
         QCOMPARE(g_upgradedDevicesIsNormal.load(), 1);
         g_upgradedDevicesIsNormal = 0;
-        DialogSeam::SetHandler([this](const DialogSeam::Request& r) {
-            m_events << "box:" + r.text;
-            return QVariant();
-        });
+        RestoreBoxRecorder();
+    }
+
+    void chooseFirmwareFile()
+    {
+        DialogSeam::SetHandler([](const DialogSeam::Request&) { return QVariant(QString("/data/new.firmware")); });
+        Page()->findChild<QPushButton*>("pushButton")->click();
+        QCOMPARE(Line()->text(), QString("/data/new.firmware"));
+        const DialogSeam::Request open = DialogSeam::Requests().last();
+        QCOMPARE(open.kind, DialogSeam::OpenFile);
+        QCOMPARE(open.title, QString("open file"));
+        QCOMPARE(open.filter, QString("Firmware Files (*.firmware)"));
+        // Cancelled: the path stays.
+        DialogSeam::SetHandler([](const DialogSeam::Request&) { return QVariant(QString()); });
+        Page()->findChild<QPushButton*>("pushButton")->click();
+        QCOMPARE(Line()->text(), QString("/data/new.firmware"));
+        RestoreBoxRecorder();
+    }
+
+    void startRemembersFolderForTheDialog()
+    {
+        Line()->setText("/data/fw/imu.firmware");
+        Button()->click();
+        QVERIFY(g_is_running_upgrade);
+        // The next page opens its file dialog in the folder of that file.
+        m_page.reset(new FirmwareUpgradeWidget);
+        DialogSeam::ClearRequests();
+        Page()->findChild<QPushButton*>("pushButton")->click();
+        QCOMPARE(DialogSeam::Requests().last().text, QString("/data/fw"));
+    }
+
+    void adapterBaudButton_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<uint>("baud");
+        QTest::newRow("1Mbps") << 0 << 1000000u;
+        QTest::newRow("500Kbps") << 1 << 500000u;
+        QTest::newRow("250Kbps") << 2 << 250000u;
+    }
+    void adapterBaudButton()
+    {
+        QFETCH(int, index);
+        QFETCH(uint, baud);
+        auto* combo = Page()->findChild<QComboBox*>("comboBox_usb_to_can_baud");
+        QCOMPARE(combo->count(), 3);
+        QCOMPARE(combo->itemText(index), QString(QTest::currentDataTag()));
+        combo->setCurrentIndex(index);
+        Line()->setText("/data/a.firmware");
+        Page()->findChild<QCheckBox*>("checkBox_usb_to_can_ourself_updata")->click();
+        Page()->findChild<QPushButton*>("btn_set_usb_o_can_baud")->click();
+        QCOMPARE(m_sent, QList<int>{IMU_MSG_FIRMWARE_UPGRADE});
+        QCOMPARE(m_lastOrder.mode, 3u);
+        QCOMPARE(m_lastOrder.baud, baud);
+        QCOMPARE(m_lastOrder.adapterFlag, uint8_t(1));
+        // Neither the caption nor the running flag changes.
+        QCOMPARE(Button()->text(), QString("升级"));
+        QVERIFY(!g_is_running_upgrade);
+        // Without a port: refused.
+        m_sent.clear();
+        g_serial_is_connected = false;
+        Page()->findChild<QPushButton*>("btn_set_usb_o_can_baud")->click();
+        QVERIFY(m_sent.isEmpty());
+        QCOMPARE(m_events.last(), QString("box:请连接串口"));
+    }
+
+    void firmwareInformationRequest()
+    {
+        QList<QVariant> lists;
+        auto c = connect(SendDataHandleManager::GetInstance(), &SendDataHandleManager::SignalSendMessageToIMU,
+                         this, [&lists](int id, QVariant var1, QVariant var2) {
+                             if (id == IMU_MSG_COMMAND_LIST) {
+                                 lists << var1;
+                                 QCOMPARE(var2.toString(), QString());
+                             }
+                         });
+        g_communicate_with_serial_flag = false;
+        Page()->findChild<QTextEdit*>("textEdit_firmware_info")->setPlainText("old");
+        Page()->findChild<QPushButton*>("btn_get_message")->click();
+        disconnect(c);
+        // Warned, then asked all the same.
+        QCOMPARE(m_events, QStringList{"box:未成功连接设备"});
+        QCOMPARE(DialogSeam::Requests().first().kind, DialogSeam::Critical);
+        QCOMPARE(DialogSeam::Requests().first().title, QString("错误"));
+        QCOMPARE(lists.size(), 2);
+        QCOMPARE(lists[0].toList(), (QList<QVariant>{3, 100, 0, 4660, 43981, 100, 200}));
+        QCOMPARE(lists[1].toList(), (QList<QVariant>{31000, 100, 200, 300, 400, 500, 600}));
+        QVERIFY(Page()->findChild<QTextEdit*>("textEdit_firmware_info")->toPlainText().isEmpty());
+    }
+
+    void firmwareInformationShown()
+    {
+        FirmwareInfoPayload info;
+        std::memset(&info, 0, sizeof(info));
+        info.info0 = 1;
+        info.info1 = 4294967295u;
+        info.info2 = 7;
+        info.info3 = 1;
+        info.info4 = 23;
+        info.info5 = 456;
+        std::memcpy(info.text0, "abc", 3);
+        std::memset(info.text1, 'x', sizeof(info.text1)); // fills its field: no terminator
+        std::memcpy(info.text2, "hello", 5);
+        info.tail_u32 = 99;
+        RecvDataHandleManager::GetInstance()->SendMessageToPageSlot(PAGE_MSG_FIRMWARE_INFO,
+                                                                    QVariant::fromValue(info));
+        QCOMPARE(Page()->findChild<QTextEdit*>("textEdit_firmware_info")->toPlainText(),
+                 QString("1\n4294967295\n7\n123456\nabc,") + QString(20, 'x') + "\nhello");
+        // Other ids are not for this view.
+        RecvDataHandleManager::GetInstance()->SendMessageToPageSlot(PAGE_MSG_UPGRADE_PROGRESS + 100,
+                                                                    QVariant::fromValue(info));
+        QCOMPARE(Page()->findChild<QTextEdit*>("textEdit_firmware_info")->toPlainText().count("hello"), 1);
+    }
+
+    void subPageSwitch()
+    {
+        auto* stack = Page()->findChild<QStackedWidget*>("stackedWidget");
+        QCOMPARE(stack->count(), 3);
+        QCOMPARE(stack->currentIndex(), 0);
+        emit DisplayWidgetsManager::GetInstance()->SignalChangeSubWidget("CommandCreatorWidget", 2);
+        QCOMPARE(stack->currentIndex(), 0);
+        emit DisplayWidgetsManager::GetInstance()->SignalChangeSubWidget("FirmwareUpgradeWidget", 2);
+        QCOMPARE(stack->currentIndex(), 2);
+        emit DisplayWidgetsManager::GetInstance()->SignalChangeSubWidget("FirmwareUpgradeWidget", 0);
+        QCOMPARE(stack->currentIndex(), 0);
     }
 
     void hiddenControls()
@@ -274,6 +397,13 @@ private slots:
     }
 
 private:
+    void RestoreBoxRecorder()
+    {
+        DialogSeam::SetHandler([this](const DialogSeam::Request& r) {
+            m_events << "box:" + r.text;
+            return QVariant();
+        });
+    }
     FirmwareUpgradeWidget* Page() const { return m_page.get(); }
     QPushButton* Button() const { return Page()->findChild<QPushButton*>("btn_update"); }
     QLineEdit* Line() const { return Page()->findChild<QLineEdit*>("lineEdit"); }

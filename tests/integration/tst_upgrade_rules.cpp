@@ -19,6 +19,11 @@ private slots:
         QCOMPARE(UpdataSoftware::PercentOf(208, 208), 99);
         QCOMPARE(UpdataSoftware::PercentOf(300, 208), 99);
         QCOMPARE(UpdataSoftware::PercentOf(0xFFFFFFFFu, 0xFFFFFFFFu), 99);
+        // The quotient is single precision: these land on the other side
+        // of a whole number than a double quotient would.
+        QCOMPARE(UpdataSoftware::PercentOf(3, 11), 27);
+        QCOMPARE(UpdataSoftware::PercentOf(7, 11), 62);
+        QCOMPARE(UpdataSoftware::PercentOf(9, 11), 80);
     }
 
     void uploadFrameOfShortChunk()

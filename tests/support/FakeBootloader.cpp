@@ -78,10 +78,14 @@ int FakeBootloader::CountOf(uint16_t cmd) const
 void FakeBootloader::Pump(int waitMs)
 {
     const QByteArray got = m_pty.ReadAvailable(waitMs);
-    if (got.isEmpty())
-        return;
-    m_stream.append(got);
-    Parse();
+    if (!got.isEmpty()) {
+        m_stream.append(got);
+        Parse();
+    }
+    if (!m_bannerTail.isEmpty() && m_bannerClock.elapsed() >= m_options.bannerTailDelayMs) {
+        m_pty.Write(m_bannerTail);
+        m_bannerTail.clear();
+    }
 }
 
 bool FakeBootloader::RunUntil(const std::function<bool()>& done, int timeoutMs)
@@ -131,7 +135,10 @@ void FakeBootloader::Parse()
         }
         if (m_batchCommands >= 8 && !m_bannerSent) {
             m_bannerSent = true;
-            m_pty.Write(m_options.banner);
+            const int half = m_options.banner.size() / 2;
+            m_pty.Write(m_options.banner.left(half));
+            m_bannerTail = m_options.banner.mid(half);
+            m_bannerClock.start();
         }
         const int request = m_stream.indexOf(m_options.requestString, m_parsePos);
         if (request < 0)
@@ -255,11 +262,18 @@ void FakeBootloader::HandleData(const QByteArray& frame)
 
     if (chunkIndex == m_options.dropAckOfChunk && !m_ackDropped) {
         m_ackDropped = true;
+        if (!m_options.dropAckNoise.isEmpty())
+            m_pty.Write(m_options.dropAckNoise);
         return;
+    }
+    uint32_t acknowledged = offset;
+    if (chunkIndex == m_options.staleAckOfChunk && !m_ackStale) {
+        m_ackStale = true;
+        acknowledged = offset >= 64 ? offset - 64 : offset + 1;
     }
     QByteArray payload;
     PutU16(payload, 39);
     PutU16(payload, 1);
-    PutU32(payload, offset);
+    PutU32(payload, acknowledged);
     Reply(30013, payload);
 }

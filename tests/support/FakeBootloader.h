@@ -2,6 +2,7 @@
 #define FAKEBOOTLOADER_H
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QStringList>
 
@@ -24,6 +25,15 @@ public:
         QByteArray requestString = "GD32MCU_TALVEMIR";
         uint32_t flashSize = 1024;
         int dropAckOfChunk = -1;   // chunk index whose first acknowledgement is dropped
+        // Written in place of the dropped acknowledgement (empty: silence,
+        // and the host waits out its whole acknowledgement time-out).
+        QByteArray dropAckNoise;
+        // Chunk index whose first acknowledgement names the chunk before it
+        // (a stale reply: the host must treat it as no acknowledgement).
+        int staleAckOfChunk = -1;
+        // The banner comes in two writes, the second this long after the
+        // first, as a device's bootloader prints it while it starts up.
+        int bannerTailDelayMs = 1300;
         bool wrongCrc = false;     // answer the CRC request with a wrong value
         uint32_t syncStatus = 16;  // status word of every sync answer
     };
@@ -39,7 +49,7 @@ public:
     FakeBootloader(PtyDevice& pty, const Options& options);
 
     // Reads what the host wrote so far (waiting at most waitMs for the first
-    // byte) and answers it. Keeps the calling thread's events running.
+    // byte) and answers it; writes the banner's tail when it is due.
     void Pump(int waitMs);
     // Pumps until done() holds or timeoutMs passed; true when done() held.
     bool RunUntil(const std::function<bool()>& done, int timeoutMs);
@@ -83,8 +93,11 @@ private:
     int m_rebootStart = -1;
     int m_batchCommands = 0;
     bool m_bannerSent = false;
+    QByteArray m_bannerTail;
+    QElapsedTimer m_bannerClock;
     bool m_inBootloader = false;
     bool m_ackDropped = false;
+    bool m_ackStale = false;
     QList<LongCommand> m_commands;
     QList<uint32_t> m_chunkOffsets;
     uint32_t m_nextOffset = 0;

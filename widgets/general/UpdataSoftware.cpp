@@ -137,7 +137,9 @@ int UpdataSoftware::PercentOf(uint32_t sent, uint32_t total)
 {
     if (total == 0)
         return 0;
-    const double value = static_cast<double>(sent) / static_cast<double>(total) * 99.0;
+    // The quotient is single precision on purpose: the shown percent must
+    // follow the established formula exactly (7 of 11 gives 62, not 63).
+    const double value = static_cast<double>(static_cast<float>(sent) / static_cast<float>(total)) * 99.0;
     if (!(value > 0.0))
         return 0;
     if (value >= 99.0)
@@ -624,9 +626,17 @@ bool UpdataSoftware::ComputePaddedImageCrc(unsigned long size, unsigned int remo
         sum = crc32(piece, static_cast<unsigned int>(got), sum);
         done += static_cast<unsigned long>(got);
     }
-    const unsigned char pad = 0xFF;
-    for (unsigned long i = size; i < remoteSize; ++i)
-        sum = crc32(&pad, 1, sum);
+    // The device pads its flash with 0xFF; fed in runs, the CRC is the same
+    // as byte by byte, and a bogus huge flash size does not stall the run.
+    unsigned char pad[4096];
+    std::memset(pad, 0xFF, sizeof(pad));
+    for (unsigned long at = size; at < remoteSize;) {
+        if (g_app_is_exit)
+            ForceExitApplication();
+        const unsigned int n = static_cast<unsigned int>(qMin<unsigned long>(sizeof(pad), remoteSize - at));
+        sum = crc32(pad, n, sum);
+        at += n;
+    }
     *crc = sum;
     return true;
 }

@@ -20,8 +20,8 @@ class WorkerThread;
 // disconnected, and tells the page how it goes only through answers 809
 // (progress, cancel, failure) and 810 (device-count question).
 //
-// Every run of modes 0 to 2 ends with exactly one final report: 100 %, a
-// cancel (type 1) or a failure (type 2), so the page never stays locked.
+// Every run of modes 0 to 2 ends with a final report: 100 %, a cancel
+// (type 1) or a failure (type 2), so the page never stays locked.
 class UpdataSoftware : public QObject
 {
     Q_OBJECT
