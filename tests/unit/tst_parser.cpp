@@ -268,6 +268,202 @@ private slots:
         QCOMPARE(worker.GetParamIndexSendUpload()[0], 9u);
     }
 
+    // Random garbage that may hold header bytes: a pseudo-frame started in
+    // the garbage can swallow what follows it, but every planted frame out
+    // of reach of such a header is found, and nothing else is.
+    void randomGarbageWithHeadersLosesOnlyOverlappedFrames()
+    {
+        std::mt19937 rng(424242);
+        QByteArray stream;
+        struct Planted
+        {
+            int start;
+            uint16_t id;
+            QByteArray payload;
+            bool good;
+        };
+        QList<Planted> planted;
+        QList<QPair<int, int>> garbage;  // [start, end) of each run
+        while (stream.size() < 1024 * 1024) {
+            if (rng() % 3 == 0) {
+                const int start = stream.size();
+                const int n = static_cast<int>(rng() % 400);
+                for (int i = 0; i < n; ++i) {
+                    const uint32_t r = rng();
+                    const uint8_t c = static_cast<uint8_t>(r >> 8);
+                    stream += static_cast<char>(r % 30 == 0 ? 0xAA : (c == 0x55 ? 0x56 : c));
+                }
+                // Now and then a false header, mostly with a short length,
+                // rarely with any length at all.
+                if (rng() % 6 == 0) {
+                    stream += QByteArray("\xAA\x55", 2);
+                    stream += static_cast<char>(rng());
+                    stream += static_cast<char>(rng());
+                    const bool any = rng() % 200 == 0;
+                    stream += static_cast<char>(rng());
+                    stream += static_cast<char>(any ? rng() : 0);
+                }
+                garbage.append({start, stream.size()});
+                continue;
+            }
+            QByteArray payload(static_cast<int>(rng() % 120 + 1), '\0');
+            for (char& c : payload) {
+                c = static_cast<char>(rng());
+            }
+            const uint16_t id = static_cast<uint16_t>(rng());
+            QByteArray frame = BuildDeviceFrame(id, payload);
+            const bool good = rng() % 8 != 0;
+            if (!good) {
+                const int at = 6 + static_cast<int>(rng() % static_cast<uint32_t>(payload.size() + 4));
+                frame[at] = static_cast<char>(frame[at] ^ 0x40);
+            }
+            planted.append({stream.size(), id, payload, good});
+            stream += frame;
+        }
+        // How far a header that starts at g reaches (its frame's last byte + 1).
+        const auto* bytes = reinterpret_cast<const uint8_t*>(stream.constData());
+        auto reach = [&](int g) {
+            if (g + 6 > stream.size()) {
+                return stream.size();
+            }
+            const int length = bytes[g + 4] | (bytes[g + 5] << 8);
+            return length == 0 ? g + 6 : std::min(stream.size(), g + 6 + length + 4);
+        };
+        // A header is any AA 55 that begins inside a garbage run.
+        QList<QPair<int, int>> shadows;
+        for (const auto& run : garbage) {
+            for (int g = run.first; g < run.second; ++g) {
+                if (bytes[g] == 0xAA && g + 1 < stream.size() && bytes[g + 1] == 0x55) {
+                    shadows.append({g, reach(g)});
+                }
+            }
+        }
+        QVERIFY(!shadows.isEmpty());
+        auto shadowed = [&](int start) {
+            for (const auto& s : shadows) {
+                if (s.first < start && s.second > start) {
+                    return true;
+                }
+            }
+            return false;
+        };
+
+        FrameParser parser;
+        const QList<Found> found = ParseChunked(parser, stream, 1000);
+        int clear = 0;
+        int next = 0;
+        for (const Planted& frame : planted) {
+            if (!frame.good || shadowed(frame.start)) {
+                continue;
+            }
+            ++clear;
+            // Found in order: skip what the parser reported before it.
+            while (next < found.size() && !(found[next].id == frame.id && found[next].payload == frame.payload)) {
+                ++next;
+            }
+            QVERIFY2(next < found.size(), qPrintable(QString("frame at %1 not found").arg(frame.start)));
+            ++next;
+        }
+        QVERIFY2(clear > planted.size() / 2, qPrintable(QString("%1 of %2").arg(clear).arg(planted.size())));
+        // Everything reported was planted and good.
+        int p = 0;
+        for (const Found& f : found) {
+            while (p < planted.size() && !(planted[p].good && planted[p].id == f.id && planted[p].payload == f.payload)) {
+                ++p;
+            }
+            QVERIFY(p < planted.size());
+            ++p;
+        }
+    }
+
+    // With no read request running, every new index publishes the cache,
+    // each value in its slot; unknown indices are only counted.
+    void paramValuesFillTheirSlots()
+    {
+        WorkerThreadImu worker;
+        QList<ImuParamData> got;
+        auto connection = connect(RecvDataHandleManager::GetInstance(), &RecvDataHandleManager::SignalSendMessageToPage,
+                                  this, [&](int id, QVariant var1, QVariant) {
+                                      if (id == PAGE_MSG_PARAM_DATA) {
+                                          got.append(var1.value<ImuParamData>());
+                                      }
+                                  });
+        const uint32_t ids[] = {3, 5, 8, 9, 10, 16, 17, 18, 21, 25, 31, 4, 77, 4};
+        QByteArray bytes;
+        for (uint32_t id : ids) {
+            QByteArray payload(12, '\0');
+            const float value = float(id) + 0.25f;
+            std::memcpy(payload.data(), &value, 4);
+            std::memcpy(payload.data() + 8, &id, 4);
+            bytes += BuildDeviceFrame(FRAME_PARAM_VALUE, payload);
+        }
+        worker.ParseChunk(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size()));
+        disconnect(connection);
+        QCOMPARE(got.size(), 13);  // the repeated 4 adds nothing
+        const ImuParamData last = got.last();
+        const uint32_t slotIds[ImuParamData::kSlotCount] = {3, 5, 8, 9, 10, 16, 17, 18, 21, 25, 31, 0, 4};
+        for (int slot = 0; slot < ImuParamData::kSlotCount; ++slot) {
+            QCOMPARE(last.Slot(slot), slotIds[slot] ? float(slotIds[slot]) + 0.25f : 0.0f);
+        }
+    }
+
+    // The last index ends a table read at once, with entries missing: the
+    // check runs over the values present and the read mode ends.
+    void tableReadWithMissingEntriesChecksWhatArrived()
+    {
+        WorkerThreadImu worker;
+        QList<QPair<int, QVariant>> got;
+        auto connection = connect(RecvDataHandleManager::GetInstance(), &RecvDataHandleManager::SignalSendMessageToPage,
+                                  this, [&](int id, QVariant var1, QVariant var2) {
+                                      if (id == PAGE_MSG_PARAM_TABLE_READ) {
+                                          got.append({var1.toInt(), var2});
+                                      }
+                                  });
+        worker.SendMessageToIMU(IMU_MSG_PARAM_TABLE, QVariant(0), QVariant());
+        float values[126] = {0};
+        QByteArray bytes;
+        int k = 0;
+        for (uint32_t id = 0; id < 126; id += 2, ++k) {
+            values[k] = float(id);
+            QByteArray payload(12, '\0');
+            std::memcpy(payload.data(), &values[k], 4);
+            std::memcpy(payload.data() + 8, &id, 4);
+            bytes += BuildDeviceFrame(FRAME_PARAM_VALUE, payload);
+        }
+        // The CRC a writer would have stored for these values.
+        const uint32_t crc = crc_crc32(1, reinterpret_cast<const unsigned char*>(values), sizeof values);
+        QByteArray last(12, '\0');
+        std::memcpy(last.data(), &crc, 4);
+        const uint32_t lastId = 126;
+        std::memcpy(last.data() + 8, &lastId, 4);
+        bytes += BuildDeviceFrame(FRAME_PARAM_VALUE, last);
+        // Behind the end of the read: not part of the table any more.
+        bytes += BuildDeviceFrame(FRAME_PARAM_VALUE, last);
+        worker.ParseChunk(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size()));
+        disconnect(connection);
+        // The entry that ends the read sits among the values checked, so
+        // the check can only fail here; no table follows.
+        QCOMPARE(got.size(), 64 + 1);
+        QCOMPARE(got[62].second.toString(), QString("已收到参数:63/127"));
+        QCOMPARE(got[63].second.toString(), QString("已收到参数:64/127"));
+        QCOMPARE(got[64].first, 4);
+        QCOMPARE(got[64].second.toString(), QString("已收到参数:64/127,CRC校验不通过"));
+    }
+
+    void initParseStatusClearsTheFailureCount()
+    {
+        WorkerThreadImu worker;
+        QByteArray bad = BuildDeviceFrame(5, QByteArray(4, 'x'));
+        bad[7] = 'y';
+        worker.ParseChunk(reinterpret_cast<const uint8_t*>(bad.constData()), static_cast<size_t>(bad.size()));
+        worker.ParseChunk(reinterpret_cast<const uint8_t*>(bad.constData()), 3);  // a frame begun
+        QCOMPARE(worker.GetParseFailureCount(), 1u);
+        QVERIFY(worker.GetParseState() != 0);
+        worker.InitParseStatus();
+        QCOMPARE(worker.GetParseFailureCount(), 0u);
+        QCOMPARE(int(worker.GetParseState()), 0);
+    }
+
     void uploadRepliesAreCaptured()
     {
         WorkerThreadImu worker;
