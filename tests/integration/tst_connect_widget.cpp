@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTimer>
@@ -106,6 +107,10 @@ private slots:
     void autoSearchSettlesOnTheAnsweringRate();
     void stopClickEndsSearchWhateverTheComboShows();
     void disconnectRequestFromPageStopsSearch();
+    void disconnectRequestFromPageWhileIdleConnects();
+    void workerAndThreadAreMadeOnceAndReused();
+    void searchRestartedWithinAStepKeepsItsResult();
+    void portWatchStopsASearch();
     void unplugDuringRecordingDisconnectsWithinASecond();
     void portLeavingListIsNoticedByTheWatch();
     void applicationCloseEndsWorkerOnItsOwnThread();
@@ -371,7 +376,7 @@ void TestConnectWidget::stopClickEndsSearchWhateverTheComboShows()
 
     bool searchingAtStop = false;
     QString tipAtStop;
-    QTimer::singleShot(2000, &w, [&]() {
+    QTimer::singleShot(500, &w, [&]() {
         searchingAtStop = w.IsAutoSearching();
         tipAtStop = Tip(w)->text();
         BaudCombo(w)->setCurrentIndex(0);    // the user picked a rate meanwhile
@@ -408,6 +413,134 @@ void TestConnectWidget::disconnectRequestFromPageStopsSearch()
     QVERIFY(!g_serial_is_connected);
 }
 
+void TestConnectWidget::disconnectRequestFromPageWhileIdleConnects()
+{
+    PtyDevice pty;
+    FakeImuDevice device(pty);
+    SetExtraPorts({pty.SlavePath()});
+    OpenSerialWidget w;
+    qint64 now = 0;
+    w.SetClickClock([&now]() { return now; });
+    QVERIFY(SelectPort(w, pty.SlavePath()));
+    BaudCombo(w)->setCurrentIndex(2);
+
+    // The page message acts exactly as a click: idle, so it connects ...
+    RecvDataHandleManager::GetInstance()->SendMessageToPageSlot(PAGE_MSG_DISCONNECT_SERIAL, QVariant(), QVariant());
+    QVERIFY(g_serial_is_connected);
+    QTRY_VERIFY_WITH_TIMEOUT(w.IsConnected(), 3000);
+
+    // ... and within the debounce of that "click" it is ignored ...
+    now += 100;
+    RecvDataHandleManager::GetInstance()->SendMessageToPageSlot(PAGE_MSG_DISCONNECT_SERIAL, QVariant(), QVariant());
+    QVERIFY(g_serial_is_connected);
+
+    // ... and later, while connected, it disconnects.
+    now += 1000;
+    RecvDataHandleManager::GetInstance()->SendMessageToPageSlot(PAGE_MSG_DISCONNECT_SERIAL, QVariant(), QVariant());
+    QVERIFY(!g_serial_is_connected);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.IsConnected(), 3000);
+
+    // Other page messages are not clicks.
+    now += 1000;
+    RecvDataHandleManager::GetInstance()->SendMessageToPageSlot(PAGE_MSG_DISCONNECT_SERIAL + 1, QVariant(), QVariant());
+    QVERIFY(!g_serial_is_connected);
+    QVERIFY(DialogSeam::Requests().isEmpty());
+}
+
+void TestConnectWidget::workerAndThreadAreMadeOnceAndReused()
+{
+    PtyDevice pty;
+    FakeImuDevice device(pty);
+    SetExtraPorts({pty.SlavePath()});
+    OpenSerialWidget w;
+    qint64 now = 0;
+    w.SetClickClock([&now]() { return now; });
+
+    ConnectFixed(w, pty, 2);
+    QPointer<WorkerThread> first = SerialPortManager::GetInstance()->GetImuWorker();
+    QVERIFY(first != nullptr);
+    QThread* firstThread = first->thread();
+    QVERIFY(firstThread->isRunning());
+
+    for (int round = 0; round < 2; ++round) {
+        now += 1000;
+        w.on_button_connect_clicked();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.IsConnected(), 3000);
+        QVERIFY(!first.isNull());
+        QVERIFY(firstThread->isRunning());
+
+        now += 1000;
+        w.on_button_connect_clicked();
+        QTRY_VERIFY_WITH_TIMEOUT(w.IsConnected(), 3000);
+        QCOMPARE(SerialPortManager::GetInstance()->GetImuWorker(), first.data());
+        QCOMPARE(first->thread(), firstThread);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(g_communicate_with_serial_flag.load(), 3000);
+    QVERIFY(DialogSeam::Requests().isEmpty());
+}
+
+void TestConnectWidget::searchRestartedWithinAStepKeepsItsResult()
+{
+    PtyDevice pty;
+    FakeImuDevice device(pty);
+    device.SetAnswering(false);
+    SetExtraPorts({pty.SlavePath()});
+    OpenSerialWidget w;
+    QVERIFY(SelectPort(w, pty.SlavePath()));
+    BaudCombo(w)->setCurrentIndex(BaudCombo(w)->findText("Auto"));
+
+    // Stop the first search and start a second one while the first still
+    // waits out its step; the device answers the second.
+    QTimer::singleShot(300, &w, [&]() { w.on_button_connect_clicked(); });
+    QTimer::singleShot(600, &w, [&]() {
+        device.SetAnswering(true);
+        BaudCombo(w)->setCurrentIndex(BaudCombo(w)->findText("Auto"));
+        w.on_button_connect_clicked();
+    });
+    w.on_button_connect_clicked();
+
+    // The first loop has come back after the second one found the device:
+    // it must leave the found connection alone.
+    QVERIFY(!w.IsAutoSearching());
+    QVERIFY(g_communicate_with_serial_flag);
+    QVERIFY(g_serial_is_connected);
+    QCOMPARE(BaudCombo(w)->currentText(), g_connection_baud_rate.Get());
+    QTRY_VERIFY_WITH_TIMEOUT(w.IsConnected(), 2000);
+    QCOMPARE(Button(w)->text(), QString("断开"));
+}
+
+void TestConnectWidget::portWatchStopsASearch()
+{
+    PtyDevice pty;
+    FakeImuDevice device(pty);
+    SetExtraPorts({pty.SlavePath()});
+    OpenSerialWidget w;
+    qint64 now = 0;
+    w.SetClickClock([&now]() { return now; });
+    // A worker from an earlier connection, so the search's first open
+    // succeeds and the watch runs.
+    ConnectFixed(w, pty, 2);
+    now += 1000;
+    w.on_button_connect_clicked();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.IsConnected(), 3000);
+
+    device.SetAnswering(false);
+    BaudCombo(w)->setCurrentIndex(BaudCombo(w)->findText("Auto"));
+    QTimer::singleShot(200, &w, []() { SetExtraPorts({}); });
+    QElapsedTimer clock;
+    clock.start();
+    now += 1000;
+    w.on_button_connect_clicked();
+
+    // Ended by the watch within the first step (or right after it), not by
+    // running through the list.
+    QVERIFY(clock.elapsed() < 3200);
+    QVERIFY(!w.IsAutoSearching());
+    QVERIFY(!g_serial_is_connected);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.IsConnected() && Button(w)->text() == "连接", 3000);
+    QVERIFY(DialogSeam::Requests().isEmpty());
+}
+
 void TestConnectWidget::unplugDuringRecordingDisconnectsWithinASecond()
 {
     auto pty = std::make_unique<PtyDevice>();
@@ -439,8 +572,8 @@ void TestConnectWidget::unplugDuringRecordingDisconnectsWithinASecond()
     QVERIFY(stopSent);
     QVERIFY(LogText().contains("串口设备已经被拔出"));
 
-    // No box at all, and none piling up over the next seconds.
-    QTest::qWait(2200);
+    // No box at all, and none piling up at the next tick of the watch.
+    QTest::qWait(1100);
     QVERIFY(DialogSeam::Requests().isEmpty());
     QCOMPARE(resets.count(), 1);
 }

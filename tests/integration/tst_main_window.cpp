@@ -14,9 +14,11 @@
 #include "manager/Reflector.h"
 #include "manager/SendDataHandleManager.h"
 #include "workerThread/MessageIds.h"
+#include "widgets/general/DisplayAreaWidget.h"
 #include "widgets/general/OpenSerialWidget.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -24,6 +26,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStackedWidget>
 #include <QToolButton>
 #include <QtTest>
 
@@ -126,6 +129,7 @@ private slots:
     void unreadableVersionRecordShowsZeros();
     void modeButtonSendsTheCommandOfTheCurrentCaption();
     void menusFollowTheToolTables();
+    void registeredToolsOpenFromTheMenus();
     void serialMenuSetsCaptionAndModeButton();
     void pagesGetCheckMarkDialogsDoNot();
     void duringUpgradeOnlyHelpDialogsOpen();
@@ -357,8 +361,60 @@ void TestMainWindow::menusFollowTheToolTables()
     QCOMPARE(FindAction(w.findChild<QToolButton*>("toolButtonMuti"), "仪表盘")->property("displayFlag").toString(),
              QString("widget"));
     QCOMPARE(w.findChild<QToolButton*>("toolButtonMuti")->popupMode(), QToolButton::InstantPopup);
-    // No display list and no AHRS page in this build: nothing restored, nothing written.
+
+    // No display list: the first serial tool, the AHRS page, is made and
+    // becomes current, with the mode button; the list is not written.
+    auto* area = w.findChild<DisplayAreaWidget*>("widgetRight");
+    QVERIFY(area != nullptr);
+    QCOMPARE(area->Stack()->count(), 1);
+    QCOMPARE(area->Stack()->currentWidget()->objectName(), QString("AHRSDataWidget"));
+    QCOMPARE(area->Stack()->currentWidget()->windowTitle(), QString("AHRS数据"));
+    QCOMPARE(g_current_action_name.Get(), QString("AHRS数据"));
+    QVERIFY(w.findChild<QPushButton*>("btn_mode_start")->isVisible());
+    QVERIFY(FindAction(w.findChild<QToolButton*>("toolButtonMuti"), "AHRS数据")->isIconVisibleInMenu());
     QVERIFY(!QFile::exists(ConfigDir() + "/display.json"));
+}
+
+void TestMainWindow::registeredToolsOpenFromTheMenus()
+{
+    QFile display(ConfigDir() + "/display.json");
+    QVERIFY(display.open(QIODevice::WriteOnly));
+    display.write("{\"display\":[\"ImuParameterConfigWidget\"]}");
+    display.close();
+
+    MainWindow w(nullptr);
+    w.Initializa();
+    auto* area = w.findChild<DisplayAreaWidget*>("widgetRight");
+    QCOMPARE(area->Stack()->count(), 1);
+    QCOMPARE(area->Stack()->currentWidget()->objectName(), QString("ImuParameterConfigWidget"));
+    QCOMPARE(g_current_action_name.Get(), QString("参数设置"));
+    QVERIFY(!w.findChild<QPushButton*>("btn_mode_start")->isVisible());
+
+    const QList<QPair<QString, QString>> tools = {
+        {"仪表盘", "InstrumentWidget"},
+        {"命令生成器", "CommandCreatorWidget"},
+        {"固件升级", "FirmwareUpgradeWidget"},
+    };
+    for (const auto& tool : tools) {
+        PickSerialTool(w, tool.first);
+        QCOMPARE(area->Stack()->currentWidget()->objectName(), tool.second);
+        QCOMPARE(area->Stack()->currentWidget()->windowTitle(), tool.first);
+        QCOMPARE(g_current_action_name.Get(), tool.first);
+        QVERIFY(display.open(QIODevice::ReadOnly));
+        QVERIFY(display.readAll().contains(tool.second.toUtf8()));
+        display.close();
+    }
+    QCOMPARE(area->Stack()->count(), 4);
+
+    // A tool without a factory in this build: nothing is made and the check
+    // mark stays where it was; the caption follows the menu pick.
+    QAction* firmware = FindAction(w.findChild<QToolButton*>("toolButtonMuti"), "固件升级");
+    PickSerialTool(w, "串口助手");
+    QCOMPARE(area->Stack()->count(), 4);
+    QCOMPARE(area->Stack()->currentWidget()->objectName(), QString("FirmwareUpgradeWidget"));
+    QVERIFY(firmware->isIconVisibleInMenu());
+    QCOMPARE(g_current_action_name.Get(), QString("串口助手"));
+    QVERIFY(DialogSeam::Requests().isEmpty());
 }
 
 void TestMainWindow::serialMenuSetsCaptionAndModeButton()
@@ -517,6 +573,12 @@ void TestMainWindow::countersShowAndClearOnLeftDoubleClick()
 
 void TestMainWindow::screenshot()
 {
+    // As the program runs: with its compiled-in skin.
+    InitCorvantaResources();
+    const QByteArray skin = ReadQssData(":/skin/resources/skin/skin.qss");
+    QVERIFY(!skin.isEmpty());
+    ApplyStyleSheet(skin);
+
     MainWindow w(nullptr);
     w.Initializa();
     w.resize(1189, 762);
@@ -525,6 +587,13 @@ void TestMainWindow::screenshot()
     const QPixmap shot = w.grab();
     QVERIFY(!shot.isNull());
     QVERIFY(shot.save(QCoreApplication::applicationDirPath() + "/main_window.png"));
+
+    // The connect button takes its colour from its "isConnected" state.
+    auto* connect = w.findChild<QPushButton*>("button_connect");
+    QVERIFY(connect != nullptr);
+    const QColor idle = connect->grab().toImage().pixelColor(6, connect->height() / 2);
+    QVERIFY2(idle.green() > idle.red() + 40 && idle.green() > idle.blue() + 40, qPrintable(idle.name()));
+    qApp->setStyleSheet(QString());
 }
 
 QTEST_MAIN(TestMainWindow)

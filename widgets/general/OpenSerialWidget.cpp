@@ -248,6 +248,7 @@ void OpenSerialWidget::AutoSearch()
     if (rateCount <= 0) {
         return;
     }
+    const quint64 mySearch = ++m_search_serial;
     m_auto_searching = true;
     ui->button_connect->setText("断开");
 
@@ -267,6 +268,11 @@ void OpenSerialWidget::AutoSearch()
         // close are all handled inside this wait; a stop arrives that way.
         MSleepNonBlock(kSearchStepMs);
 
+        if (mySearch != m_search_serial) {
+            // Stopped, and a newer search has run (or runs) since: the
+            // connection state is that search's business now.
+            return;
+        }
         if (!m_auto_searching || g_app_is_exit) {
             break;
         }
@@ -302,6 +308,9 @@ void OpenSerialWidget::AutoSearch()
 void OpenSerialWidget::StopSearch()
 {
     m_auto_searching = false;
+    // The port is being closed; nothing may take the link as up while the
+    // stopped search still sits in its wait.
+    g_serial_is_connected = false;
     emit SignalAutoConnectionSerial(false);
     LOG_DEBUG() << "send close serial signal";
 }

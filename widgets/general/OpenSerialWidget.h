@@ -79,6 +79,10 @@ private:
     QPointer<WorkerThreadImu> m_work_ptr;
     QThread* m_thread_ptr = nullptr;
     bool m_auto_searching = false;
+    // Which search is the live one: a search stopped and started again
+    // within one step's wait leaves the older loop waiting underneath the
+    // newer one, and the older loop must not touch the state afterwards.
+    quint64 m_search_serial = 0;
     int m_baud_item_count = 0;
     bool m_handling_port_loss = false;
 };
