@@ -372,6 +372,22 @@ void WorkerThreadImu::SwitchRecording(Recording& recording, bool globalFlag, con
     const QString name = path.userType() == QMetaType::QString ? path.toString() : QString();
     recording.file.reset(new QFile(name));
     recording.on = true;
+    // The file is replaced as the recording starts, not at its first bytes:
+    // a recording during which nothing arrives must not leave the old
+    // content behind as if it had been recorded now.
+    OpenRecordingFile(recording);
+}
+
+bool WorkerThreadImu::OpenRecordingFile(Recording& recording)
+{
+    // A new recording replaces the file's whole content (the pages have
+    // confirmed the overwrite), so an older, longer file leaves no tail.
+    if (!recording.file->open(QIODevice::ReadWrite | QIODevice::Truncate)) {
+        LOG_DEBUG() << "录制文件打开失败" << recording.file->fileName();
+        recording.on = false;
+        return false;
+    }
+    return true;
 }
 
 void WorkerThreadImu::AppendToRecording(Recording& recording, const QByteArray& bytes)
@@ -379,14 +395,8 @@ void WorkerThreadImu::AppendToRecording(Recording& recording, const QByteArray& 
     if (!recording.file) {
         return;
     }
-    if (!recording.file->isOpen()) {
-        // A new recording replaces the file's whole content (the pages have
-        // confirmed the overwrite), so an older, longer file leaves no tail.
-        if (!recording.file->open(QIODevice::ReadWrite | QIODevice::Truncate)) {
-            LOG_DEBUG() << "录制文件打开失败" << recording.file->fileName();
-            recording.on = false;
-            return;
-        }
+    if (!recording.file->isOpen() && !OpenRecordingFile(recording)) {
+        return;
     }
     recording.file->write(bytes);
     recording.file->flush();

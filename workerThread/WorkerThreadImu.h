@@ -63,6 +63,7 @@ private:
     };
     void SwitchRecording(Recording& recording, bool globalFlag, const QVariant& path);
     void AppendToRecording(Recording& recording, const QByteArray& bytes);
+    bool OpenRecordingFile(Recording& recording);
 
     void HandleParamValue(const uint8_t* payload, uint32_t length);
 

@@ -250,6 +250,30 @@ private slots:
         Disconnect(device);
     }
 
+    void recordingWithNothingReceivedStillReplacesTheFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("quiet.dat");
+        {
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write(QByteArray(5000, 'X'));
+        }
+        FakeDevice device;
+        Connect(device, "115200");
+        StopPolling(device);
+        g_ahrs_file_recording.store(true);
+        SendDataHandleManager::GetInstance()->SendMessageToIMU(IMU_MSG_RECORD_AHRS, path, QVariant());
+        device.Pump(100);
+        g_ahrs_file_recording.store(false);
+        SendDataHandleManager::GetInstance()->SendMessageToIMU(IMU_MSG_RECORD_AHRS, QVariant(), QVariant());
+        device.Pump(100);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.size(), qint64(0));
+        Disconnect(device);
+    }
+
     void recordingKeepsEveryByteAndNoOldTail()
     {
         QTemporaryDir dir;
