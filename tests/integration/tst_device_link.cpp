@@ -188,13 +188,15 @@ private slots:
         }
         QCOMPARE(asked, QSet<uint32_t>({25u, 3u}));
 
-        device.Pump(static_cast<int>(qMax<qint64>(0, openedAt + 5400 - TestClock())));
+        // Stamps are taken when the test reads a frame, so a busy machine adds
+        // some delay: leave a margin after the 5 s stop before counting.
+        device.Pump(static_cast<int>(qMax<qint64>(0, openedAt + 5800 - TestClock())));
         int lateSecond = 0;
         int afterTimeout = 0;
         for (const HostFrame& f : device.frames) {
             if (f.bytes == VersionRequest()) {
                 lateSecond += (f.at > openedAt + 4000 && f.at <= openedAt + 5000) ? 1 : 0;
-                afterTimeout += f.at > openedAt + 5150 ? 1 : 0;
+                afterTimeout += f.at > openedAt + 5400 ? 1 : 0;
             }
         }
         QVERIFY2(lateSecond >= 10, qPrintable(QString::number(lateSecond)));
