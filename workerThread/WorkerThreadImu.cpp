@@ -514,22 +514,27 @@ void WorkerThreadImu::SendCommandList(const QVariant& var1)
     slot_send_cmd_longs(list, 1, 15);
 }
 
-bool WorkerThreadImu::GetParam(uint32_t id)
+bool WorkerThreadImu::SendUntilAcknowledged(const QList<QVariant>& list, uint32_t expected,
+                                            int firstPauseMs, qint64 timeoutMs)
 {
     m_parse.ResetState();
     // A reply to an earlier request must not pass for this one.
     m_last_ack_value = kNoAck;
-    const QList<QVariant> list = CommandList(CMD_GET_PARAM, 0, 0, id, 0, 0, 0);
-    slot_send_cmd_longs(list, 1, 10);
-    const qint64 deadline = Now() + 3000;
+    slot_send_cmd_longs(list, 1, firstPauseMs);
+    const qint64 deadline = Now() + timeoutMs;
     while (Now() < deadline) {
         ExitIfClosing();
-        if (m_last_ack_value == id) {
+        if (m_last_ack_value == expected) {
             break;
         }
         slot_send_cmd_longs(list, 1, 5);
     }
-    const bool ok = m_last_ack_value == id;
+    return m_last_ack_value == expected;
+}
+
+bool WorkerThreadImu::GetParam(uint32_t id)
+{
+    const bool ok = SendUntilAcknowledged(CommandList(CMD_GET_PARAM, 0, 0, id, 0, 0, 0), id, 10, 3000);
     if (ok) {
         m_get_failure_count = 0;
     } else {
@@ -541,19 +546,7 @@ bool WorkerThreadImu::GetParam(uint32_t id)
 
 bool WorkerThreadImu::SetParam(float value, uint32_t id)
 {
-    m_parse.ResetState();
-    m_last_ack_value = kNoAck;
-    const QList<QVariant> list = CommandList(CMD_SET_PARAM, value, 0, id, 0, 0, 0);
-    slot_send_cmd_longs(list, 1, 20);
-    const qint64 deadline = Now() + 10000;
-    while (Now() < deadline) {
-        ExitIfClosing();
-        if (m_last_ack_value == id) {
-            break;
-        }
-        slot_send_cmd_longs(list, 1, 5);
-    }
-    const bool ok = m_last_ack_value == id;
+    const bool ok = SendUntilAcknowledged(CommandList(CMD_SET_PARAM, value, 0, id, 0, 0, 0), id, 20, 10000);
     SendStatus(SetStatusText(id, ok));
     return ok;
 }

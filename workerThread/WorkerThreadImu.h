@@ -67,6 +67,11 @@ private:
 
     void HandleParamValue(const uint8_t* payload, uint32_t length);
 
+    // Sends the command, then again every 5 ms, until the device acknowledges
+    // the expected value or the time is up.
+    bool SendUntilAcknowledged(const QList<QVariant>& list, uint32_t expected, int firstPauseMs,
+                               qint64 timeoutMs);
+
     // Basic parameter requests.
     bool GetParam(uint32_t id);
     bool SetParam(float value, uint32_t id);
