@@ -1,0 +1,141 @@
+#ifndef WORKERTHREADDECODE_H
+#define WORKERTHREADDECODE_H
+
+#include <QByteArray>
+#include <QMap>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "workerThread/FrameParser.h"
+
+class QFile;
+class QTextStream;
+
+// Decoder state shared by the synchronisers and the table writer. One
+// decoding runs at a time in the whole process (see IsDecodeRunning).
+extern uint16_t decode_data_type;
+extern uint32_t decode_reset_index;
+extern uint32_t decode_success_count;
+extern uint32_t decode_failed_count;
+extern uint32_t crcAccum_decode;
+
+// Decode types: which synchroniser reads the source and which table is written.
+enum DecodeType : int
+{
+    DECODE_AHRS = 0,
+    DECODE_INS_RTK = 1,
+    DECODE_ARRAY4 = 2,
+    DECODE_ARRAY8 = 3,
+    DECODE_ARRAY32 = 4,
+    DECODE_IMU33 = 5,
+    DECODE_WAIST_FEET = 6,
+    DECODE_BDDB_SENSOR = 7,
+    DECODE_SYNC_ATTITUDE = 8,
+    DECODE_CAN_LOG = 9,
+};
+
+// Frame ids that only recordings carry; the live link does not handle them.
+enum DecodeFrameId : uint32_t
+{
+    FRAME_AHRS_MAG_DATA = 3,
+    FRAME_INS_DATA = 81,
+    FRAME_RTK_DATA = 82,
+    FRAME_RTK_HEADING = 83,
+    FRAME_GNSS_UWB_DATA = 265,
+    FRAME_WAIST_NAV = 768,
+    FRAME_LEFT_FOOT_NAV = 769,
+    FRAME_RIGHT_FOOT_NAV = 770,
+    FRAME_ARRAY32_RECORDS = 46772,
+    FRAME_ARRAY8_RECORDS = 46773,
+};
+
+// Turns one recorded file into text tables. Lives on a thread of its own;
+// slot_do_file_decode runs the whole decoding in one go and then asks the
+// thread to quit. Tests may call the slot directly.
+class WorkerThreadDecode : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr uint32_t kPayloadBufferSize = 100000;
+    static constexpr int kBdDbPayloadSize = 30;
+
+    explicit WorkerThreadDecode(QObject* parent = nullptr);
+    ~WorkerThreadDecode() override;
+
+    // A worker on a started thread of its own that goes away with
+    // SignalDeleteObjAndNewNext.
+    static WorkerThreadDecode* SetWorkerInThread();
+
+    // True from the start of a decoding to its final status.
+    static bool IsDecodeRunning();
+
+    void Log(uint8_t label, QString str);
+
+    // Byte synchronisers: device frames and the short BD DB frame.
+    void ImuArrayDecode(unsigned char byte);
+    void ImuArrayDecodeQXV(unsigned char byte);
+    // One line of a CAN text log.
+    void CanDecode(const QByteArray& line);
+    // Table writer, once per frame whose check passed.
+    void DataExtractionDecode();
+    // INS/RTK row from the three stored records.
+    void DataHandleAndOut();
+
+public slots:
+    void slot_do_file_decode(QString file_to_Name, QString destination, int decode_type);
+
+signals:
+    void SignalDecodeProgressChanged(int percent);
+    void SignalLog(uint8_t label, QString str);
+    void SignalExitThread();
+    void SignalDeleteObjAndNewNext();
+
+private:
+    void DecodeBytes(QFile& source);
+    void DecodeLines(QFile& source);
+    void ReportProgress(int percent);
+    void FlushOutputs();
+    void CloseOutputs();
+    bool OpenMainOutput();
+    void WriteHeader(QTextStream& out);
+    void WriteRow();
+    void WriteFootRow(std::unique_ptr<QFile>& file, const QString& path);
+    // Takes the payload of a good frame into m_payload; bytes past its
+    // length read as zero, never as what an earlier frame left there.
+    void TakePayload(const uint8_t* data, uint32_t length);
+
+    std::unique_ptr<QFile> m_outFile;
+    QString m_outPath;
+    std::unique_ptr<QFile> m_waistFile;
+    std::unique_ptr<QFile> m_rightFootFile;
+    std::unique_ptr<QFile> m_leftFootFile;
+    QString m_waistPath;
+    QString m_rightFootPath;
+    QString m_leftFootPath;
+    bool m_outputFailed = false;
+
+    FrameParser m_parser;
+    uint32_t m_frameId = 0;
+    uint32_t m_frameLength = 0;
+    uint32_t m_payloadHighWater = 0;
+    uint8_t m_payload[kPayloadBufferSize];
+
+    uint8_t m_bdState = 0;
+    uint32_t m_bdIndex = 0;
+    uint8_t m_bdCheck = 0;
+    uint8_t m_bdPayload[kBdDbPayloadSize];
+
+    uint32_t m_canState = 0;
+    QMap<QString, float> m_canValues;
+
+    uint8_t m_insRecord[86];
+    uint8_t m_rtkRecord[59];
+    uint8_t m_headingRecord[24];
+    uint8_t m_gnssUwbRecord[1162];
+};
+
+#endif // WORKERTHREADDECODE_H

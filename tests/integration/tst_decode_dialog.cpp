@@ -1,0 +1,275 @@
+// The decode dialog as a user drives it: file and folder pickers, refusal
+// while a port is connected, a decoding on its worker thread with progress,
+// final status and re-enabled buttons, and cancel on close.
+
+#include <QtTest>
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <cstring>
+
+#include "commom/DialogSeam.h"
+#include "commom/Global.h"
+#include "dialogs/general/DataDecodeDialog.h"
+#include "dialogs/general/WorkerThreadDecode.h"
+#include "manager/DisplayWidgetsManager.h"
+#include "manager/Reflector.h"
+#include "manager/SettingManager.h"
+#include "workerThread/DeviceFrames.h"
+
+namespace {
+
+QByteArray AhrsFrame(uint32_t time)
+{
+    char raw[44] = {};
+    const float temp = 25.5f;
+    std::memcpy(raw, &time, 4);
+    std::memcpy(raw + 40, &temp, 4);
+    return BuildDeviceFrame(FRAME_AHRS_DATA, QByteArray(raw, sizeof raw));
+}
+
+} // namespace
+
+class TestDecodeDialog : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_answerFile;
+    QString m_answerFolder;
+
+    QString Write(const QString& name, const QByteArray& bytes)
+    {
+        const QString path = m_dir.path() + "/" + name;
+        QFile f(path);
+        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        f.write(bytes);
+        return path;
+    }
+
+    static QLabel* Status(DataDecodeDialog& d) { return d.findChild<QLabel*>("labelStatus"); }
+    static QPushButton* Button(DataDecodeDialog& d, const char* name) { return d.findChild<QPushButton*>(name); }
+
+private slots:
+    void initTestCase()
+    {
+        DialogSeam::SetScripted(true);
+        DialogSeam::SetHandler([this](const DialogSeam::Request& r) -> QVariant {
+            if (r.kind == DialogSeam::OpenFile) {
+                return m_answerFile;
+            }
+            if (r.kind == DialogSeam::ExistingDirectory) {
+                return m_answerFolder;
+            }
+            return QVariant();
+        });
+        SettingManager::GetInstance();
+    }
+
+    void init()
+    {
+        DialogSeam::ClearRequests();
+        g_serial_is_connected = false;
+        g_decode_exit = false;
+    }
+
+    void formAndRegistry()
+    {
+        QWidget* made = DisplayWidgetsManager::GetInstance()->GetReflector()->CreateObject("DataDecodeDialog");
+        QVERIFY(qobject_cast<DataDecodeDialog*>(made));
+        delete made;
+
+        DataDecodeDialog d;
+        auto* combo = d.findChild<QComboBox*>("comboBoxDecode");
+        QCOMPARE(combo->count(), 2);
+        QCOMPARE(combo->itemText(0), QString("AHRS"));
+        QCOMPARE(combo->itemText(1), QString("9IMU/33IMU"));
+        QCOMPARE(combo->currentIndex(), 0);
+        QCOMPARE(Status(d)->text(), QString("N/A"));
+        QCOMPARE(d.findChild<QProgressBar*>("progressBar")->value(), 0);
+        QCOMPARE(Button(d, "buttonDecode")->text(), QString("数据解码"));
+        QCOMPARE(Button(d, "pushButton_openfile_for_decode")->text(), QString("打开源文件"));
+        QCOMPARE(Button(d, "buttonDest")->text(), QString("选择保存路径"));
+    }
+
+    void grabToPng()
+    {
+        DataDecodeDialog d;
+        d.SetEditButtonEnable(false);
+        d.resize(506, 257);
+        const QImage image = d.grab().toImage();
+        QVERIFY(!image.isNull());
+        QVERIFY(image.save(QDir::tempPath() + "/corvanta_decode_dialog.png"));
+    }
+
+    void pickersFillAndEmptyThePaths()
+    {
+        SettingManager::GetInstance()->SetPreSaveParamTableConfigPath("/remembered");
+        DataDecodeDialog d;
+        m_answerFile = "/data/run/rec.dat";
+        Button(d, "pushButton_openfile_for_decode")->click();
+        const DialogSeam::Request open = DialogSeam::Requests().last();
+        QCOMPARE(open.title, QString("打开数据文件"));
+        QCOMPARE(open.text, QString("/remembered"));
+        QCOMPARE(open.filter, QString("数据格式 (*.dat *.asc)"));
+        QCOMPARE(d.findChild<QLineEdit*>("lineEditSrcPath")->text(), m_answerFile);
+        QCOMPARE(d.findChild<QLineEdit*>("lineEditDestPath")->text(), QString("/data/run"));
+
+        m_answerFolder.clear();
+        Button(d, "buttonDest")->click();
+        QCOMPARE(DialogSeam::Requests().last().title, QString("选择文件夹"));
+        QCOMPARE(d.DestinationFolder(), QString());
+        QCOMPARE(d.SourcePath(), m_answerFile);
+
+        m_answerFile.clear();
+        Button(d, "pushButton_openfile_for_decode")->click();
+        QCOMPARE(d.SourcePath(), QString());
+        QCOMPARE(d.DestinationFolder(), QString());
+    }
+
+    void refusals()
+    {
+        DataDecodeDialog d;
+        Button(d, "buttonDecode")->click();
+        QCOMPARE(DialogSeam::Requests().size(), 1);
+        QCOMPARE(DialogSeam::Requests().first().kind, DialogSeam::Warning);
+        QCOMPARE(DialogSeam::Requests().first().title, QString("提示"));
+        QCOMPARE(DialogSeam::Requests().first().text, QString("源文件和保存路径不能为空"));
+
+        m_answerFile = Write("refused.dat", AhrsFrame(1) + AhrsFrame(2));
+        Button(d, "pushButton_openfile_for_decode")->click();
+        g_serial_is_connected = true;
+        g_decode_exit = true;
+        Button(d, "buttonDecode")->click();
+        QCOMPARE(Status(d)->text(), QString("请断开串口"));
+        QVERIFY(Button(d, "buttonDecode")->isEnabled());
+        QVERIFY(Button(d, "pushButton_openfile_for_decode")->isEnabled());
+        QVERIFY(g_decode_exit); // nothing started, nothing cleared
+        QVERIFY(!d.IsWorkerRunning());
+        QVERIFY(!QFile::exists(m_dir.path() + "/output_refused.txt"));
+    }
+
+    void decodesOnItsThread()
+    {
+        DataDecodeDialog d;
+        QByteArray stream = QByteArray("noise") + AhrsFrame(10) + AhrsFrame(20) + AhrsFrame(30).left(20);
+        m_answerFile = Write("thread run.dat", stream);
+        Button(d, "pushButton_openfile_for_decode")->click();
+        g_decode_exit = true; // left over from an earlier close
+        Button(d, "buttonDecode")->click();
+        QVERIFY(!g_decode_exit);
+        QVERIFY(!Button(d, "buttonDecode")->isEnabled());
+        QVERIFY(!Button(d, "pushButton_openfile_for_decode")->isEnabled());
+        QVERIFY(Button(d, "buttonDest")->isEnabled());
+        QTRY_COMPARE(Status(d)->text(), QString("解码完成，解码误码数：0,解码成功数：2"));
+        QVERIFY(Button(d, "buttonDecode")->isEnabled());
+        QCOMPARE(d.findChild<QProgressBar*>("progressBar")->value(), 100);
+        QTRY_VERIFY(!d.IsWorkerRunning());
+        QCOMPARE(SettingManager::GetInstance()->GetPreSaveParamTableConfigPath(), m_dir.path());
+
+        QFile out(m_dir.path() + "/output_thread run.txt");
+        QVERIFY(out.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(out.readAll()),
+                 QString("%time_us,accx,accy,accz,gyrox,gyroy,gyroz,temperature,roll,pitch,yaw,mx,my,mz\n"
+                         "10,0,0,0,0,0,0,25.5,0,0,0\n"
+                         "20,0,0,0,0,0,0,25.5,0,0,0\n"));
+
+        // A second start on the same dialog replaces the finished pair.
+        d.findChild<QComboBox*>("comboBoxDecode")->setCurrentIndex(1);
+        Button(d, "buttonDecode")->click();
+        QTRY_COMPARE(Status(d)->text(), QString("解码完成，解码误码数：0,解码成功数：2"));
+        QFile out2(m_dir.path() + "/output_thread run.txt");
+        QVERIFY(out2.open(QIODevice::ReadOnly));
+        QVERIFY(out2.readAll().startsWith("%t1,imu00_0,"));
+    }
+
+    void canTextLogGetsTheLineDecoder()
+    {
+        DataDecodeDialog d;
+        QByteArray log;
+        for (int id = 65; id <= 69; ++id) {
+            log += "1.0 1 " + QByteArray::number(id) + " Rx d 8 00 00 80 3F 00 00 00 00\n";
+        }
+        m_answerFile = Write("bus.ASC", log);
+        Button(d, "pushButton_openfile_for_decode")->click();
+        Button(d, "buttonDecode")->click();
+        QTRY_COMPARE(Status(d)->text(), QString("解码完成，解码误码数：0,解码成功数：1"));
+        QFile out(m_dir.path() + "/output_bus.txt");
+        QVERIFY(out.open(QIODevice::ReadOnly));
+        QVERIFY(out.readAll().startsWith("index,ax,ay,az,gx,gy,gz,roll,pitch,yaw,temp\n0,1.00000000,"));
+    }
+
+    void emptyAndMissingSourceFiles()
+    {
+        DataDecodeDialog d;
+        m_answerFile = Write("empty.dat", QByteArray());
+        Button(d, "pushButton_openfile_for_decode")->click();
+        Button(d, "buttonDecode")->click();
+        QTRY_COMPARE(Status(d)->text(), QString("没有解出对应帧，请确认数据文件是否正确"));
+        QCOMPARE(d.findChild<QProgressBar*>("progressBar")->value(), 100);
+
+        QTRY_VERIFY(!d.IsWorkerRunning());
+        m_answerFile = m_dir.path() + "/gone.dat";
+        Button(d, "pushButton_openfile_for_decode")->click();
+        Button(d, "buttonDecode")->click();
+        QTRY_COMPARE(Status(d)->text(), QString("打不开文件"));
+        QVERIFY(Button(d, "buttonDecode")->isEnabled());
+    }
+
+    void closeCancelsRunningDecoding()
+    {
+        // Large enough that the decoding is still running when the close
+        // arrives on a busy machine; the result must hold either way.
+        QByteArray stream;
+        const QByteArray frame = AhrsFrame(5);
+        for (int i = 0; i < 40000; ++i) {
+            stream += frame;
+        }
+        auto* d = new DataDecodeDialog();
+        QSignalSpy closed(d, &CustomDialog::SignalCloseDialog);
+        m_answerFile = Write("long.dat", stream);
+        Button(*d, "pushButton_openfile_for_decode")->click();
+        d->show();
+        Button(*d, "buttonDecode")->click();
+        d->close();
+        QVERIFY(g_decode_exit);
+        QCOMPARE(closed.count(), 1);
+        QTRY_VERIFY(Button(*d, "buttonDecode")->isEnabled());
+        // Cancelled before the first frame or after some: either way the
+        // final status arrives and the table stops short of the file.
+        const QString status = Status(*d)->text();
+        QVERIFY2(status.startsWith("解码完成，解码误码数：0,解码成功数：") || status == "没有解出对应帧，请确认数据文件是否正确",
+                 qPrintable(status));
+        QFile out(m_dir.path() + "/output_long.txt");
+        if (out.open(QIODevice::ReadOnly)) {
+            QVERIFY(out.readAll().count('\n') < 40001);
+        }
+        delete d;
+        QVERIFY(!WorkerThreadDecode::IsDecodeRunning());
+    }
+
+    void destroyedMidRunStopsItsThread()
+    {
+        QByteArray stream;
+        const QByteArray frame = AhrsFrame(6);
+        for (int i = 0; i < 40000; ++i) {
+            stream += frame;
+        }
+        auto* d = new DataDecodeDialog();
+        m_answerFile = Write("long2.dat", stream);
+        Button(*d, "pushButton_openfile_for_decode")->click();
+        Button(*d, "buttonDecode")->click();
+        delete d; // must not destroy a running thread
+        QVERIFY(!WorkerThreadDecode::IsDecodeRunning());
+    }
+};
+
+QTEST_MAIN(TestDecodeDialog)
+#include "tst_decode_dialog.moc"

@@ -1,0 +1,465 @@
+// Offline decoding driven straight through the worker: recorded streams with
+// garbage, broken and truncated frames, and the exact tables they give.
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "commom/CommonFunction.h"
+#include "commom/Global.h"
+#include "dialogs/general/DecodeTables.h"
+#include "dialogs/general/WorkerThreadDecode.h"
+#include "workerThread/DeviceFrames.h"
+
+namespace {
+
+template <typename T>
+void Put(QByteArray& b, int offset, T v)
+{
+    if (b.size() < offset + int(sizeof v)) {
+        b.resize(offset + int(sizeof v));
+    }
+    std::memcpy(b.data() + offset, &v, sizeof v);
+}
+
+QByteArray AhrsPayload(uint32_t time, float base)
+{
+    QByteArray p(44, '\0');
+    Put<uint32_t>(p, 0, time);
+    for (int i = 0; i < 10; ++i) {
+        Put<float>(p, 4 + 4 * i, base + i);
+    }
+    return p;
+}
+
+QString ReadText(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        return QString("<missing>");
+    }
+    return QString::fromUtf8(f.readAll());
+}
+
+struct Run
+{
+    QStringList finals;
+    QStringList interim;
+    QList<int> progress;
+};
+
+} // namespace
+
+class TestDecodeWorker : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    QString Write(const QString& name, const QByteArray& bytes)
+    {
+        const QString path = m_dir.path() + "/" + name;
+        QFile f(path);
+        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        f.write(bytes);
+        f.close();
+        return path;
+    }
+
+    Run Decode(const QString& source, int type, const QString& dest = QString())
+    {
+        WorkerThreadDecode worker;
+        Run run;
+        connect(&worker, &WorkerThreadDecode::SignalLog, [&run](uint8_t label, QString text) {
+            (label ? run.finals : run.interim) << text;
+        });
+        connect(&worker, &WorkerThreadDecode::SignalDecodeProgressChanged,
+                [&run](int p) { run.progress << p; });
+        QSignalSpy exits(&worker, &WorkerThreadDecode::SignalExitThread);
+        worker.slot_do_file_decode(source, dest.isEmpty() ? m_dir.path() : dest, type);
+        if (exits.count() != 1) {
+            run.finals << "<no exit>";
+        }
+        return run;
+    }
+
+private slots:
+    void init()
+    {
+        g_decode_exit = false;
+    }
+
+    void recordingWithGarbageDecodesToExactTable()
+    {
+        QByteArray stream;
+        stream += QByteArray::fromHex("0102AA03FF55");                  // garbage, a lone AA
+        stream += BuildDeviceFrame(FRAME_AHRS_DATA, AhrsPayload(1000, 0.5f));
+        stream += QByteArray::fromHex("AA");                            // stray start byte
+        stream += BuildDeviceFrame(FRAME_AHRS_DATA, AhrsPayload(2000, -1.25f));
+        QByteArray bad = BuildDeviceFrame(FRAME_AHRS_DATA, AhrsPayload(3000, 7.f));
+        bad[10] = char(bad[10] ^ 0x01);                                 // one flipped payload bit
+        stream += bad;
+        stream += BuildDeviceFrame(FRAME_VERSION, QByteArray(78, 'v')); // not tabulated, still decoded
+        QByteArray mag = AhrsPayload(4294967295u, 100.f);
+        Put<float>(mag, 44, 0.0001f);
+        Put<float>(mag, 48, 0.00001f);
+        Put<float>(mag, 52, 25.5f);
+        stream += BuildDeviceFrame(FRAME_AHRS_MAG_DATA, mag);
+        stream += BuildDeviceFrame(FRAME_AHRS_DATA, AhrsPayload(5000, 1.f)).left(30); // truncated
+        const QString src = Write("flight.dat", stream);
+
+        const Run run = Decode(src, DECODE_AHRS);
+        QCOMPARE(run.finals, QStringList{"解码完成，解码误码数：1,解码成功数：4"});
+        QVERIFY(run.interim.isEmpty());
+        QCOMPARE(run.progress, QList<int>{100});
+        QCOMPARE(ReadText(m_dir.path() + "/output_flight.txt"),
+                 QString("%time_us,accx,accy,accz,gyrox,gyroy,gyroz,temperature,roll,pitch,yaw,mx,my,mz\n"
+                         "1000,3.5,4.5,5.5,6.5,7.5,8.5,9.5,1.5,0.5,2.5\n"
+                         "2000,1.75,2.75,3.75,4.75,5.75,6.75,7.75,-0.25,-1.25,0.75\n"
+                         "4294967295,103,104,105,106,107,108,109,101,100,102,0.0001,1e-05,25.5\n"));
+    }
+
+    void numberFormatsFollowPercentG()
+    {
+        QByteArray p = AhrsPayload(7, 0.f);
+        Put<float>(p, 16, std::numeric_limits<float>::infinity());
+        Put<float>(p, 20, std::numeric_limits<float>::quiet_NaN());
+        Put<float>(p, 24, 1.5e6f);
+        Put<float>(p, 28, 12.345678f);
+        Put<float>(p, 32, -0.000123f);
+        QString text;
+        QTextStream out(&text);
+        DecodeTables::AhrsRow(out, reinterpret_cast<const uint8_t*>(p.constData()), false);
+        out.flush();
+        QCOMPARE(text, QString("7,inf,nan,1.5e+06,12.3457,-0.000123,8,9,1,0,2\n"));
+    }
+
+    void streamSynchronisation()
+    {
+        QByteArray stream;
+        // AA AA 55 ... still gives the frame that follows the stray AA.
+        stream += QByteArray::fromHex("AA") + BuildDeviceFrame(FRAME_AHRS_DATA, AhrsPayload(1, 0.f));
+        // Length 0: refused, counted neither way.
+        QByteArray empty = QByteArray::fromHex("AA55020000");
+        empty += QByteArray::fromHex("00");
+        stream += empty + QByteArray(4, '\x11');
+        stream += BuildDeviceFrame(FRAME_AHRS_DATA, AhrsPayload(2, 0.f));
+        const Run run = Decode(Write("sync.dat", stream), DECODE_AHRS);
+        QCOMPARE(run.finals, QStringList{"解码完成，解码误码数：0,解码成功数：2"});
+        QCOMPARE(ReadText(m_dir.path() + "/output_sync.txt").count('\n'), 3);
+    }
+
+    void progressAndInterimStatusEveryThousandBytes()
+    {
+        QByteArray stream(1500, '\x00');
+        stream += BuildDeviceFrame(FRAME_AHRS_DATA, AhrsPayload(1, 0.f));
+        stream += QByteArray(2500 - stream.size(), '\x00');
+        const Run run = Decode(Write("progress.dat", stream), DECODE_AHRS);
+        QCOMPARE(run.interim, (QStringList{"正在解码中..，解码误码数：0,解码成功数：0",
+                                           "正在解码中..，解码误码数：0,解码成功数：1"}));
+        QCOMPARE(run.progress, (QList<int>{40, 80, 100}));
+    }
+
+    void cancelStopsAndStillReportsCounts()
+    {
+        QByteArray stream;
+        for (int i = 0; i < 200; ++i) {
+            stream += BuildDeviceFrame(FRAME_AHRS_DATA, AhrsPayload(uint32_t(i), 0.f));
+        }
+        const QString src = Write("cancel.dat", stream);
+        WorkerThreadDecode worker;
+        QStringList finals;
+        QList<int> progress;
+        connect(&worker, &WorkerThreadDecode::SignalDecodeProgressChanged, [&progress](int p) {
+            progress << p;
+            g_decode_exit = true; // the dialog closes after the first report
+        });
+        connect(&worker, &WorkerThreadDecode::SignalLog, [&finals](uint8_t label, QString t) {
+            if (label) {
+                finals << t;
+            }
+        });
+        worker.slot_do_file_decode(src, m_dir.path(), DECODE_AHRS);
+        // 1000 bytes hold 16 frames of 54 bytes and part of the 19th.
+        QCOMPARE(finals, QStringList{"解码完成，解码误码数：0,解码成功数：18"});
+        QCOMPARE(progress, (QList<int>{9, 100}));
+        QCOMPARE(ReadText(m_dir.path() + "/output_cancel.txt").count('\n'), 19);
+        QVERIFY(!WorkerThreadDecode::IsDecodeRunning());
+    }
+
+    void emptyMissingAndUnwritable()
+    {
+        Run run = Decode(Write("empty.dat", QByteArray()), DECODE_AHRS);
+        QCOMPARE(run.finals, QStringList{"没有解出对应帧，请确认数据文件是否正确"});
+        QCOMPARE(run.progress, QList<int>{100});
+        QVERIFY(!QFile::exists(m_dir.path() + "/output_empty.txt"));
+
+        run = Decode(m_dir.path() + "/no_such.dat", DECODE_AHRS);
+        QCOMPARE(run.finals, QStringList{"打不开文件"});
+        QVERIFY(run.progress.isEmpty());
+
+        const QString src = Write("lost.dat", BuildDeviceFrame(FRAME_AHRS_DATA, AhrsPayload(1, 0.f)));
+        run = Decode(src, DECODE_AHRS, m_dir.path() + "/no/such/folder");
+        QCOMPARE(run.finals, QStringList{"打不开文件，解码误码数：0,解码成功数：1"});
+    }
+
+    void outputNameAndOlderTableReplaced()
+    {
+        QFile old(m_dir.path() + "/output_run.2.txt");
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write(QByteArray(5000, 'x'));
+        old.close();
+        Decode(Write("run.2.dat", BuildDeviceFrame(FRAME_AHRS_DATA, AhrsPayload(9, 0.f))), DECODE_AHRS);
+        QCOMPARE(ReadText(m_dir.path() + "/output_run.2.txt"),
+                 QString("%time_us,accx,accy,accz,gyrox,gyroy,gyroz,temperature,roll,pitch,yaw,mx,my,mz\n"
+                         "9,3,4,5,6,7,8,9,1,0,2\n"));
+        Decode(Write("plain", BuildDeviceFrame(FRAME_AHRS_DATA, AhrsPayload(9, 0.f))), DECODE_AHRS);
+        QVERIFY(QFile::exists(m_dir.path() + "/output_plain.txt"));
+    }
+
+    void imu33HeaderAndShortFrame()
+    {
+        QByteArray full(932, '\0');
+        Put<uint32_t>(full, 0, 11);
+        for (int i = 0; i < 231; ++i) {
+            Put<float>(full, 4 + 4 * i, 1.f);
+        }
+        Put<uint32_t>(full, 928, 77);
+        QByteArray stream = BuildDeviceFrame(FRAME_IMU33_DATA, full);
+        stream += BuildDeviceFrame(FRAME_IMU33_DATA, full.left(100));
+        stream += BuildDeviceFrame(FRAME_AHRS_DATA, AhrsPayload(1, 0.f)); // counted, not written
+        const Run run = Decode(Write("array.dat", stream), DECODE_IMU33);
+        QCOMPARE(run.finals, QStringList{"解码完成，解码误码数：0,解码成功数：3"});
+        const QStringList lines = ReadText(m_dir.path() + "/output_array.txt").split('\n');
+        QCOMPARE(lines.size(), 4);
+        const QStringList header = lines[0].split(',');
+        QCOMPARE(header.size(), 233);
+        QCOMPARE(header[0], QString("%t1"));
+        QCOMPARE(header[1], QString("imu00_0"));
+        QCOMPARE(header[7], QString("temp_0"));
+        QCOMPARE(header[57], QString("imu10_0"));
+        QCOMPARE(header[58], QString("imu0_1"));
+        QCOMPARE(header.mid(225), (QStringList{"imu8_0", "imu8_1", "imu8_2", "imu8_3", "imu8_4", "imu8_5",
+                                               "temp_8", "index"}));
+        const QStringList first = lines[1].split(',');
+        QCOMPARE(first.size(), 233);
+        QCOMPARE(first.first(), QString("11"));
+        QCOMPARE(first.last(), QString("77"));
+        // A short frame's missing fields are zero, not the previous frame's.
+        const QStringList second = lines[2].split(',');
+        QCOMPARE(second.size(), 233);
+        QCOMPARE(second[24], QString("1"));
+        QCOMPARE(second[25], QString("0"));
+        QCOMPARE(second.last(), QString("0"));
+        QCOMPARE(lines[3], QString());
+    }
+
+    void gnssUwbFirstFrameSetsWideHeader()
+    {
+        QByteArray g(1162, '\0');
+        Put<uint32_t>(g, 0, 5);
+        Put<float>(g, 20, 1.5f);
+        g[68] = 3;
+        g[69] = 12;
+        Put<int32_t>(g, 70, -123);
+        Put<uint32_t>(g, 322 + 70 * 9, 99);
+        QByteArray stream = BuildDeviceFrame(FRAME_GNSS_UWB_DATA, g);
+        stream += BuildDeviceFrame(FRAME_AHRS_DATA, AhrsPayload(6, 0.f));
+        Decode(Write("gnss.dat", stream), DECODE_AHRS);
+        const QStringList lines = ReadText(m_dir.path() + "/output_gnss.txt").split('\n');
+        QCOMPARE(lines.size(), 4);
+        QVERIFY(lines[0].endsWith("uwb_passNode10.calcul_lon,uwb_passNode10.calcul_alt,"));
+        QCOMPARE(lines[0].count(','), 146);
+        QVERIFY(lines[0].contains(",uwb_frameNode1.id,uwb_frameNode1.dis,"));
+        QCOMPARE(lines[1].count(','), 146);
+        QVERIFY(lines[1].startsWith("5,1.5,0,0,0,0,0,0,0,0,0,0,0,3,12,-123,0,0,"));
+        QVERIFY(lines[1].endsWith(",99,0,0,0,0,0,0,0,"));
+        QCOMPARE(lines[2], QString("6,3,4,5,6,7,8,9,1,0,2"));
+    }
+
+    void insRtkTable()
+    {
+        QByteArray ins(86, '\0');
+        Put<uint32_t>(ins, 0, 123456);
+        Put<float>(ins, 18, 0.25f);
+        Put<int32_t>(ins, 74, 31 * 10000000 + 2345678);
+        Put<int32_t>(ins, 78, -(121 * 10000000 + 3456789));
+        Put<int32_t>(ins, 82, 12345678);
+        Put<float>(ins, 62, 3.f);
+        Put<float>(ins, 66, 4.f);
+        Put<float>(ins, 70, 12.f);
+        QByteArray rtk(59, '\0');
+        rtk[14] = char(50);
+        rtk[15] = char(21);
+        Put<int32_t>(rtk, 25, 12345678);
+        Put<int16_t>(rtk, 49, -150);
+        Put<int16_t>(rtk, 53, 199);
+        QByteArray heading(24, '\0');
+        heading[4] = char(4);
+        Put<float>(heading, 5, 90.5f);
+        QByteArray stream = BuildDeviceFrame(FRAME_INS_DATA, ins) + BuildDeviceFrame(FRAME_RTK_DATA, rtk)
+                            + BuildDeviceFrame(FRAME_RTK_HEADING, heading);
+        Decode(Write("ins.dat", stream), DECODE_INS_RTK);
+        const QStringList lines = ReadText(m_dir.path() + "/output_ins.txt").split('\n');
+        QCOMPARE(lines.size(), 5);
+        QVERIFY(lines[0].startsWith("GPS周内毫秒,加速度(g)x,"));
+        QVERIFY(lines[0].endsWith("RTK定向状态,RTK定向精度,RTK方位角,"));
+        QCOMPARE(lines[1], QString("123456,0.25,0,0,0,0,0,31.2345678,-121.3456789,12345.678,3.000,4.000,"
+                                   "12.000,13.000,0,0,0,NONE,0,0,0,0,0,0.0000000,0.0000000,0,0.000,0,0,0,0,"));
+        QVERIFY(lines[2].contains(",13.000,0,0,0,窄巷固定,0,21,0,1,-1,0.0000000,0.0000000,12345.7,0.000,0,0,0,0,"));
+        QVERIFY(lines[3].endsWith(",4,0,90.5,"));
+
+        QCOMPARE(DecodeTables::SevenDecimalDegrees(50000), QString("0.0050000"));
+        QCOMPARE(DecodeTables::SevenDecimalDegrees(-5000000), QString("-0.5000000"));
+        QCOMPARE(DecodeTables::SevenDecimalDegrees(0), QString("0.0000000"));
+        QCOMPARE(DecodeTables::RtkStateName(3), QString());
+    }
+
+    void arrayTables()
+    {
+        QByteArray zero(8 + 32 * 256 + 64, '\0');
+        Decode(Write("a4.dat", BuildDeviceFrame(FRAME_CALIB_PUBLISH, zero)
+                                   + BuildDeviceFrame(FRAME_ARRAY32_RECORDS, QByteArray(40, '\x01'))),
+               DECODE_ARRAY4);
+        const QStringList lines = ReadText(m_dir.path() + "/output_a4.txt").split('\n');
+        QCOMPARE(lines.size(), 3);
+        QVERIFY(lines[0].startsWith("%imu0-0-0,imu0-0-1,"));
+        QVERIFY(lines[0].endsWith("error_count,time_us,index,"));
+        QVERIFY(lines[0].contains(",imu_fused1-6,calib_status,time_stable_us,time_consume_us,imu2-0-0,"));
+        QCOMPARE(lines[0].count(','), 1730);
+        QCOMPARE(lines[1].count(','), 1730);
+        QVERIFY(lines[1].contains(",0,0,000,0,"));
+
+        QString header;
+        QTextStream out(&header);
+        DecodeTables::ArrayHeader(out, DECODE_ARRAY32);
+        out.flush();
+        QCOMPARE(header.count(','), 7938);
+        header.clear();
+        DecodeTables::ArrayHeader(out, DECODE_ARRAY8);
+        out.flush();
+        QCOMPARE(header.count(','), 2562);
+        QVERIFY(header.contains("imu_fused31-6,rev,error_count,"));
+    }
+
+    void waistAndFeetFiles()
+    {
+        auto foot = [](uint32_t t) {
+            QByteArray p(64, '\0');
+            Put<uint32_t>(p, 0, t);
+            Put<float>(p, 60, 2.5f);
+            return p;
+        };
+        QByteArray stream;
+        for (uint16_t id : {768, 769, 770, 768, 769}) {
+            stream += BuildDeviceFrame(id, foot(id));
+        }
+        Decode(Write("walk.dat", stream), DECODE_WAIST_FEET);
+        const QString header("%time_us,pitch,roll,yaw,accx,accy,accz,gyrox,gyroy,gyroz,temperature,altitude,"
+                             "pressure,magData_1,magData_2,magData_3\n");
+        const QString row("%1,0,0,0,0,0,0,0,0,0,0,0,0,0,0,2.5\n");
+        QCOMPARE(ReadText(m_dir.path() + "/腰部_output_walk.txt"), header + row.arg(768) + row.arg(768));
+        QCOMPARE(ReadText(m_dir.path() + "/左足_output_walk.txt"), header + row.arg(769) + row.arg(769));
+        QCOMPARE(ReadText(m_dir.path() + "/右足_output_walk.txt"), header + row.arg(770));
+        QVERIFY(!QFile::exists(m_dir.path() + "/output_walk.txt"));
+    }
+
+    void bdDbSensorFrames()
+    {
+        auto frame = [](int16_t raw, int dbCount) {
+            QByteArray f = QByteArray::fromHex("BD") + QByteArray(dbCount, '\xDB') + QByteArray::fromHex("0A");
+            QByteArray p(30, '\0');
+            Put<float>(p, 0, 1.25f);
+            Put<int16_t>(p, 24, raw);
+            p[26] = 7;
+            Put<uint16_t>(p, 28, 65535);
+            f += p;
+            uint8_t x = 0;
+            for (char c : f) {
+                x ^= uint8_t(c);
+            }
+            f += char(x);
+            return f;
+        };
+        QByteArray bad = frame(1, 1);
+        bad[bad.size() - 1] = char(bad[bad.size() - 1] ^ 0xFF);
+        QByteArray stream = frame(5000, 3) + QByteArray::fromHex("BD0A") + bad + QByteArray::fromHex("BD")
+                            + frame(-1, 1);
+        const Run run = Decode(Write("bd.dat", stream), DECODE_BDDB_SENSOR);
+        QCOMPARE(run.finals, QStringList{"解码完成，解码误码数：1,解码成功数：2"});
+        QCOMPARE(ReadText(m_dir.path() + "/output_bd.txt"),
+                 QString("Gx,Gy,Gz,Ax,Ay,Az,Temperature,Built-in Test,Counter\n"
+                         "1.25,0,0,0,0,0,30,7,0,65535\n"
+                         "1.25,0,0,0,0,0,-0.006,7,0,65535\n"));
+    }
+
+    void syncAttitudeEveryFrame()
+    {
+        QByteArray p(49, '\0');
+        Put<uint64_t>(p, 0, uint64_t(1) << 40);
+        p[8] = 1;
+        Put<float>(p, 45, 36.6f);
+        QByteArray stream = BuildDeviceFrame(700, p) + BuildDeviceFrame(FRAME_VERSION, QByteArray(3, '\x02'));
+        Decode(Write("sync8.dat", stream), DECODE_SYNC_ATTITUDE);
+        QCOMPARE(ReadText(m_dir.path() + "/output_sync8.txt"),
+                 QString("time_us,time_sync_flag,pitch,roll,yaw,accx,accy,accz,gyrox,gyroy,gyroz,temperature\n"
+                         "1099511627776,1,0,0,0,0,0,0,0,0,0,36.6\n"
+                         "131586,0,0,0,0,0,0,0,0,0,0,0\n"));
+    }
+
+    void canTextLog()
+    {
+        auto line = [](int id, const char* data) {
+            return QByteArray("0.001 1 ") + QByteArray::number(id) + " Rx d 8 " + data + "\r\n";
+        };
+        // 3F800000 = 1.0, 40000000 = 2.0; temp 0x09C4 = 2500 -> 25, index 0x0010.
+        const char* ones = "00 00 80 3F 00 00 00 40";
+        QByteArray log = "date Mon\n";
+        log += line(65, ones) + line(66, ones) + line(70, ones) + line(67, ones) + line(68, ones)
+               + line(69, "00 00 80 3F C4 09 10 00");
+        log += line(65, ones) + line(66, ones) + line(68, ones);           // broken sequence
+        log += line(65, ones) + line(66, ones) + line(65, ones) + line(66, ones) + line(67, ones)
+               + line(68, ones) + line(69, ones);                          // second 65 breaks it
+        const Run run = Decode(Write("bus.asc", log), DECODE_CAN_LOG);
+        QCOMPARE(run.finals, QStringList{"解码完成，解码误码数：2,解码成功数：1"});
+        QCOMPARE(ReadText(m_dir.path() + "/output_bus.txt"),
+                 QString("index,ax,ay,az,gx,gy,gz,roll,pitch,yaw,temp\n"
+                         "16,1.00000000,2.00000000,1.00000000,2.00000000,1.00000000,2.00000000,"
+                         "1.00000000,2.00000000,1.00000000,25\n"));
+        QVERIFY(!run.progress.isEmpty());
+        QVERIFY(run.progress.last() == 100);
+    }
+
+    void secondDecodingRefusedWhileOneRuns()
+    {
+        const QString src = Write("nested.dat", BuildDeviceFrame(FRAME_AHRS_DATA, AhrsPayload(1, 0.f)));
+        WorkerThreadDecode outer;
+        WorkerThreadDecode inner;
+        QStringList innerFinals;
+        connect(&inner, &WorkerThreadDecode::SignalLog, [&innerFinals](uint8_t l, QString t) {
+            if (l) {
+                innerFinals << t;
+            }
+        });
+        bool started = false;
+        connect(&outer, &WorkerThreadDecode::SignalDecodeProgressChanged, [&](int) {
+            if (!started) {
+                started = true;
+                QVERIFY(WorkerThreadDecode::IsDecodeRunning());
+                inner.slot_do_file_decode(src, m_dir.path() + "/inner", DECODE_AHRS);
+            }
+        });
+        outer.slot_do_file_decode(src, m_dir.path(), DECODE_AHRS);
+        QCOMPARE(innerFinals, QStringList{"已有解码正在进行，请稍后再试"});
+        QVERIFY(!WorkerThreadDecode::IsDecodeRunning());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDecodeWorker)
+#include "tst_decode_worker.moc"
