@@ -1,0 +1,134 @@
+#ifndef IMU33DATAWIDGET_H
+#define IMU33DATAWIDGET_H
+
+#include <QString>
+#include <QVariant>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "widgets/singleTools/AhrsSeries.h"
+#include "widgets/singleTools/PageClock.h"
+#include "workerThread/PayloadTypes.h"
+
+class AutoResizer;
+class QCustomPlot;
+class QMouseEvent;
+class QResizeEvent;
+class QTimer;
+class QWheelEvent;
+
+namespace Ui {
+class Imu33DataWidget;
+}
+
+// Live view of the 33-IMU array board: one chosen module at a time as three
+// scrolling plots and value labels, and recording of the raw port stream.
+class Imu33DataWidget : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit Imu33DataWidget(QWidget* parent = nullptr);
+    ~Imu33DataWidget() override;
+
+    static constexpr int kModuleCount = 33;
+
+    enum SeriesId {
+        SERIES_ACC_X, SERIES_ACC_Y, SERIES_ACC_Z, SERIES_ACC_NORM,
+        SERIES_GYRO_X, SERIES_GYRO_Y, SERIES_GYRO_Z,
+        SERIES_TEMP,
+        SERIES_COUNT
+    };
+
+    // The sample carried by an array answer; any other payload is a sample
+    // of zeros.
+    static AhrsArrayData SampleFromVariant(const QVariant& var);
+
+    // Read access for tests.
+    const AhrsSeries& Series(int id) const { return m_series[id]; }
+    int ModuleIndex() const { return m_module_index; }
+    float PlotRateHz() const { return m_plot_rate_hz; }
+    float LabelRateHz() const { return m_label_rate_hz; }
+    int AutoZoomDelayS() const { return m_delay_s; }
+    bool IsPlotPaused(int plot) const { return m_paused[plot]; }
+    bool IsAutoZoomRunning() const;
+
+    // Tests drive the page time with a clock of their own.
+    void SetClockSource(PageClock::Source source) { m_clock.SetSource(std::move(source)); }
+
+public slots:
+    void slot_display_ahrs_array_value(int id, QVariant var1, QVariant var2);
+
+    void slot_on_mouse_wheel_1(QWheelEvent* event);
+    void slot_on_mouse_wheel_2(QWheelEvent* event);
+    void slot_on_mouse_wheel_3(QWheelEvent* event);
+    void slot_on_mouse_press_1(QMouseEvent* event);
+    void slot_on_mouse_press_2(QMouseEvent* event);
+    void slot_on_mouse_press_3(QMouseEvent* event);
+
+    void slot_auto_zoom_tick();
+    void slot_press_expiry_tick();
+    void slot_wheel_expiry_tick();
+
+private slots:
+    void on_comboBox_module_9imu_select_currentIndexChanged(int index);
+    void on_btn_save_33imu_data_clicked();
+    void on_btn_set_customLayout_clicked();
+    void on_hs_ahrs_update_rate_valueChanged(int value);
+    void on_hs_label_update_rate_valueChanged(int value);
+    void on_spinBox_valueChanged(int arg1);
+    void slot_reset_page();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    struct PauseMark
+    {
+        bool pending = false;
+        qint64 stamp = 0; // monotonic ms
+    };
+
+    void initWidget();
+    void InitAutoZoomTimer();
+    void InitSetWidget();
+    void InitAutoResize();
+    void AddDataToVec(const float* record, double t);
+    void UpdatePlot(double t);
+    void UpdateNumValue(const float* record, double t);
+    bool Selected(int series) const;
+    QCustomPlot* Plot(int plot) const;
+    void Pause(int plot, PauseMark& mark);
+    void ExpiryTick(std::array<PauseMark, 3>& own, const std::array<PauseMark, 3>& other);
+    void ShowRecordImage(bool recording);
+
+    int m_delay_s = 10;
+    float m_plot_rate_hz = 50.0f;
+    float m_label_rate_hz = 5.0f;
+    QString m_save_dir;
+    std::unique_ptr<AutoResizer> m_resizer;
+    QTimer* m_auto_zoom_timer = nullptr;
+    QTimer* m_press_timer = nullptr;
+    QTimer* m_wheel_timer = nullptr;
+    bool m_paused[3] = {false, false, false};
+    std::array<PauseMark, 3> m_wheel_marks;
+    std::array<PauseMark, 3> m_press_marks;
+    Ui::Imu33DataWidget* ui = nullptr;
+    // Page time starts at the first sample, on the monotonic clock.
+    bool m_started = false;
+    qint64 m_start_ns = 0;
+    uint8_t m_module_index = 0;
+    int m_acc_select = 0;
+    int m_gyro_select = 0;
+    int m_temp_select = 0;
+    float m_acc_norm = 0.0f;
+    AhrsSeries m_series[SERIES_COUNT];
+    double m_last_add_time = 0.0;
+    double m_last_plot_time = 0.0;
+    double m_last_label_time = 0.0;
+    PageClock m_clock;
+};
+
+#endif // IMU33DATAWIDGET_H
