@@ -6,6 +6,7 @@
 #include "commom/Global.h"
 #include "commom/Logger.h"
 #include "controls/AutoResizer.h"
+#include "dialogs/general/UpgradeDialog.h"
 #include "manager/DisplayWidgetsManager.h"
 #include "manager/JsonDataManager.h"
 #include "manager/RecvDataHandleManager.h"
@@ -70,6 +71,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
 
 MainWindow::~MainWindow()
 {
+    // Parentless, and the window usually goes after the event loop has
+    // ended, when a deferred deletion would never run.
+    delete m_upgrade_dialog;
+    m_upgrade_dialog = nullptr;
     delete m_resizer;
     m_resizer = nullptr;
     delete ui;
@@ -168,8 +173,9 @@ void MainWindow::Initializa()
 
     ui->widgetRight->InitDisplayWidgetsFromFile();
     show();
-    // The program update dialog is made here once the update check is part
-    // of the application.
+    // The update check runs on the dialog's own thread; the dialog shows
+    // itself only when a newer version is reported.
+    m_upgrade_dialog = new UpgradeDialog(nullptr);
 }
 
 void MainWindow::on_toolButtonMuti_triggered(QAction* arg1)

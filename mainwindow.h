@@ -21,6 +21,7 @@ class QLabel;
 class QMenu;
 class QTimer;
 class QToolButton;
+class UpgradeDialog;
 
 // The application's only top-level window: the three tool menus, the
 // connect widget, the device identity panel, the mode button, the byte
@@ -76,6 +77,7 @@ private:
     const QString m_idle_icon_path = ":/images/resources/images/serial.png";
     const QString m_opened_icon_path = ":/images/resources/images/serial_ok.png";
     const QString m_failed_icon_path = ":/images/resources/images/serial_error.png";
+    UpgradeDialog* m_upgrade_dialog = nullptr;
 };
 
 #endif // MAINWINDOW_H

@@ -9,10 +9,13 @@
 // Tool classes. A page's include and its registration line below go in
 // together when the page is added to the application.
 #include "dialogs/general/AboutDialog.h"
+#include "dialogs/general/DataDecodeDialog.h"
+#include "dialogs/general/UpgradeDialog.h"
 #include "widgets/singleTools/AHRSDataWidget.h"
 #include "widgets/singleTools/CommandCreatorWidget.h"
 #include "widgets/singleTools/FirmwareUpgradeWidget.h"
 #include "widgets/singleTools/InstrumentWidget.h"
+#include "widgets/singleTools/SerialPortAssistantWidget.h"
 #include "widgets/singleTools/parameterConfigPage/ImuParameterConfigWidget.h"
 
 #include <QPointer>
@@ -50,10 +53,10 @@ void DisplayWidgetsManager::RegisterAllClass()
     m_reflector->registerClass<ImuParameterConfigWidget>("ImuParameterConfigWidget");
     m_reflector->registerClass<FirmwareUpgradeWidget>("FirmwareUpgradeWidget");
     m_reflector->registerClass<InstrumentWidget>("InstrumentWidget");
-    // m_reflector->registerClass<SerialPortAssistantWidget>("SerialPortAssistantWidget");
-    // m_reflector->registerClass<DataDecodeDialog>("DataDecodeDialog");
+    m_reflector->registerClass<SerialPortAssistantWidget>("SerialPortAssistantWidget");
+    m_reflector->registerClass<DataDecodeDialog>("DataDecodeDialog");
     m_reflector->registerClass<AboutDialog>("AboutDialog");
-    // m_reflector->registerClass<UpgradeDialog>("UpgradeDialog");
+    m_reflector->registerClass<UpgradeDialog>("UpgradeDialog");
     m_reflector->registerClass<CommandCreatorWidget>("CommandCreatorWidget");
 }
 

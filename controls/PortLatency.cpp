@@ -1,0 +1,7 @@
+#include "controls/PortLatency.h"
+
+PortLatency::PortLatency(const QString& portName)
+    : QObject(nullptr)
+    , m_port_name(portName)
+{
+}

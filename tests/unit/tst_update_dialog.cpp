@@ -1,0 +1,304 @@
+#include <QtTest>
+
+#include <QApplication>
+#include <QLabel>
+#include <QMainWindow>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTextBrowser>
+#include <QThread>
+
+#include "commom/DialogSeam.h"
+#include "commom/StartUp.h"
+#include "dialogs/general/UpgradeDialog.h"
+#include "dialogs/general/WorkerThreadUpdate.h"
+#include "manager/DisplayWidgetsManager.h"
+#include "manager/SettingManager.h"
+#include "mainwindow.h"
+
+namespace {
+
+QList<DialogSeam::Request> NoUpdateBoxes()
+{
+    QList<DialogSeam::Request> boxes;
+    for (const DialogSeam::Request& request : DialogSeam::Requests()) {
+        if (request.kind == DialogSeam::Information && request.title == "提示" && request.text == "暂无更新") {
+            boxes << request;
+        }
+    }
+    return boxes;
+}
+
+QStringList Paragraphs(UpgradeDialog& dialog)
+{
+    QString text = dialog.findChild<QTextBrowser*>("textBrowser_update_content")->toPlainText();
+    QStringList lines = text.split('\n');
+    // The form starts with one empty paragraph.
+    if (!lines.isEmpty() && lines.first().isEmpty()) {
+        lines.removeFirst();
+    }
+    return lines;
+}
+
+// Feeds a version-file body to the dialog's worker on the worker's thread,
+// as a reply there would.
+void FeedVersionFile(UpgradeDialog& dialog, const QByteArray& body)
+{
+    WorkerThreadUpdate* worker = dialog.GetWorker();
+    QMetaObject::invokeMethod(worker, [worker, body]() { worker->ParseVersionFile(body, "h"); },
+                              Qt::BlockingQueuedConnection);
+}
+
+} // namespace
+
+class TestUpdateDialog : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void formAndRunningThread();
+    void staysHiddenWithoutUpdate();
+    void upgradeWithoutUpdateSaysSo();
+    void twoQuickClicksTwoBoxes();
+    void progressValues();
+    void reportedUpdateShowsModalWithList();
+    void cancelClosesButKeepsWorker();
+    void escapeDoesNotClose();
+    void destructionEndsThreadAndWorker();
+    void destructionDuringWaitDoesNotHang();
+    void helpMenuEntryMakesOne();
+    void mainWindowKeepsOneHiddenUntilDestroyed();
+};
+
+void TestUpdateDialog::initTestCase()
+{
+    RegsiterMetaType();
+    InitCorvantaResources();
+    SettingManager::GetInstance();
+    DialogSeam::SetScripted(true);
+}
+
+void TestUpdateDialog::init()
+{
+    DialogSeam::SetHandler(nullptr);
+    DialogSeam::ClearRequests();
+}
+
+void TestUpdateDialog::formAndRunningThread()
+{
+    UpgradeDialog dialog(nullptr);
+    QCOMPARE(dialog.windowTitle(), QString("版本更新"));
+    QCOMPARE(dialog.objectName(), QString("UpgradeDialog"));
+    QCOMPARE(dialog.findChild<QLabel*>("label_content")->text(), QString("更新内容:"));
+    QCOMPARE(dialog.findChild<QPushButton*>("button_upgrade")->text(), QString("升级"));
+    QCOMPARE(dialog.findChild<QPushButton*>("button_cancel")->text(), QString("取消"));
+    auto* bar = dialog.findChild<QProgressBar*>("progressBar");
+    QCOMPARE(bar->value(), 0);
+    QCOMPARE(bar->minimum(), 0);
+    QCOMPARE(bar->maximum(), 100);
+    QVERIFY(!(dialog.windowFlags() & Qt::WindowContextHelpButtonHint));
+
+    QVERIFY(dialog.GetWorker() != nullptr);
+    QVERIFY(dialog.GetWorkerThread() != nullptr);
+    QTRY_VERIFY(dialog.GetWorkerThread()->isRunning());
+    QCOMPARE(dialog.GetWorker()->thread(), dialog.GetWorkerThread());
+    QVERIFY(dialog.GetWorkerThread() != QThread::currentThread());
+}
+
+void TestUpdateDialog::staysHiddenWithoutUpdate()
+{
+    UpgradeDialog dialog(nullptr);
+    QTRY_VERIFY(dialog.GetWorkerThread()->isRunning());
+    QTest::qWait(50);
+    QVERIFY(!dialog.isVisible());
+    QVERIFY(DialogSeam::Requests().isEmpty());
+}
+
+void TestUpdateDialog::upgradeWithoutUpdateSaysSo()
+{
+    UpgradeDialog dialog(nullptr);
+    dialog.show();
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(dialog.findChild<QPushButton*>("button_upgrade"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(NoUpdateBoxes().size(), 1, 5000);
+    QVERIFY(clock.elapsed() >= 450);
+    QCOMPARE(DialogSeam::Requests().size(), 1);
+    QCOMPARE(dialog.findChild<QProgressBar*>("progressBar")->value(), 0);
+    QVERIFY(dialog.isVisible());
+}
+
+void TestUpdateDialog::twoQuickClicksTwoBoxes()
+{
+    UpgradeDialog dialog(nullptr);
+    auto* button = dialog.findChild<QPushButton*>("button_upgrade");
+    button->click();
+    button->click();
+    QTRY_COMPARE_WITH_TIMEOUT(NoUpdateBoxes().size(), 2, 5000);
+    QTest::qWait(100);
+    QCOMPARE(NoUpdateBoxes().size(), 2);
+}
+
+void TestUpdateDialog::progressValues()
+{
+    UpgradeDialog dialog(nullptr);
+    auto* bar = dialog.findChild<QProgressBar*>("progressBar");
+    dialog.slot_update_progress(50);
+    QCOMPARE(bar->value(), 50);
+    dialog.slot_update_progress(-1);
+    QCOMPARE(bar->value(), 50);
+    QCOMPARE(NoUpdateBoxes().size(), 1);
+    dialog.slot_update_progress(-2);
+    dialog.slot_update_progress(101);
+    dialog.slot_update_progress(INT_MAX);
+    QCOMPARE(bar->value(), 50);
+    dialog.slot_update_progress(100);
+    QCOMPARE(bar->value(), 100);
+    dialog.slot_update_progress(0);
+    QCOMPARE(bar->value(), 0);
+    QCOMPARE(NoUpdateBoxes().size(), 1);
+}
+
+void TestUpdateDialog::reportedUpdateShowsModalWithList()
+{
+    UpgradeDialog dialog(nullptr);
+    QVERIFY(!dialog.isVisible());
+    FeedVersionFile(dialog, R"({"version":[1,1,5],"update_content":["甲","","乙"]})");
+    QTRY_VERIFY(dialog.isVisible());
+    QVERIFY(dialog.isModal());
+    QCOMPARE(dialog.windowTitle(), QString("版本更新"));
+    QCOMPARE(Paragraphs(dialog), (QStringList{"1:甲", "2:乙"}));
+
+    // A later report adds below; nothing clears the old lines.
+    FeedVersionFile(dialog, R"({"version":[1,2],"update_content":["丙"]})");
+    QTRY_COMPARE(Paragraphs(dialog).size(), 3);
+    QCOMPARE(Paragraphs(dialog), (QStringList{"1:甲", "2:乙", "1:丙"}));
+
+    // The same version as ours shows nothing more.
+    FeedVersionFile(dialog, R"({"version":[1,1,4],"update_content":["丁"]})");
+    QTest::qWait(50);
+    QCOMPARE(Paragraphs(dialog).size(), 3);
+
+    dialog.slot_show_update_content({"x", "y"});
+    QCOMPARE(Paragraphs(dialog).mid(3), (QStringList{"x", "y"}));
+}
+
+void TestUpdateDialog::cancelClosesButKeepsWorker()
+{
+    UpgradeDialog dialog(nullptr);
+    QSignalSpy closed(&dialog, &CustomDialog::SignalCloseDialog);
+    dialog.show();
+    QTest::mouseClick(dialog.findChild<QPushButton*>("button_cancel"), Qt::LeftButton);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(closed.size(), 1);
+    QVERIFY(dialog.GetWorker() != nullptr);
+    QVERIFY(dialog.GetWorkerThread()->isRunning());
+    QTest::qWait(20);
+    QVERIFY(!dialog.GetWorker()->IsRunning());
+    QVERIFY(DialogSeam::Requests().isEmpty());
+
+    // Opened again, it still works.
+    dialog.show();
+    dialog.findChild<QPushButton*>("button_upgrade")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(NoUpdateBoxes().size(), 1, 5000);
+}
+
+void TestUpdateDialog::escapeDoesNotClose()
+{
+    UpgradeDialog dialog(nullptr);
+    QSignalSpy closed(&dialog, &CustomDialog::SignalCloseDialog);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    QCoreApplication::processEvents();
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(closed.size(), 0);
+}
+
+void TestUpdateDialog::destructionEndsThreadAndWorker()
+{
+    auto* dialog = new UpgradeDialog(nullptr);
+    QPointer<QThread> thread = dialog->GetWorkerThread();
+    QPointer<WorkerThreadUpdate> worker = dialog->GetWorker();
+    QTRY_VERIFY(thread->isRunning());
+    delete dialog;
+    QVERIFY(thread.isNull());
+    QVERIFY(worker.isNull());
+}
+
+void TestUpdateDialog::destructionDuringWaitDoesNotHang()
+{
+    auto* dialog = new UpgradeDialog(nullptr);
+    QPointer<WorkerThreadUpdate> worker = dialog->GetWorker();
+    dialog->findChild<QPushButton*>("button_upgrade")->click();
+    QTest::qWait(100); // the worker is now inside its wait
+    QElapsedTimer clock;
+    clock.start();
+    delete dialog;
+    QVERIFY(clock.elapsed() < 3000);
+    QVERIFY(worker.isNull());
+    QTest::qWait(600);
+    QVERIFY(NoUpdateBoxes().isEmpty());
+}
+
+void TestUpdateDialog::helpMenuEntryMakesOne()
+{
+    QMainWindow window;
+    DisplayWidgetsManager* registry = DisplayWidgetsManager::GetInstance();
+    registry->RegisterAllClass();
+    registry->CreateDisplayDialog("UpgradeDialog", &window);
+    QList<UpgradeDialog*> dialogs = window.findChildren<UpgradeDialog*>("UpgradeDialog");
+    QCOMPARE(dialogs.size(), 1);
+    UpgradeDialog* dialog = dialogs.first();
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(dialog->windowTitle(), QString("软件升级"));
+    QTRY_VERIFY(dialog->GetWorkerThread()->isRunning());
+
+    // A second request while it is open makes none.
+    registry->CreateDisplayDialog("UpgradeDialog", &window);
+    QCOMPARE(window.findChildren<UpgradeDialog*>("UpgradeDialog").size(), 1);
+
+    dialog->findChild<QPushButton*>("button_upgrade")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(NoUpdateBoxes().size(), 1, 5000);
+    dialog->close();
+}
+
+namespace {
+QList<UpgradeDialog*> TopLevelUpdateDialogs()
+{
+    QList<UpgradeDialog*> found;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* dialog = qobject_cast<UpgradeDialog*>(widget)) {
+            found << dialog;
+        }
+    }
+    return found;
+}
+} // namespace
+
+void TestUpdateDialog::mainWindowKeepsOneHiddenUntilDestroyed()
+{
+    QCOMPARE(TopLevelUpdateDialogs().size(), 0);
+    QPointer<QThread> thread;
+    {
+        MainWindow window(nullptr);
+        QCOMPARE(TopLevelUpdateDialogs().size(), 0);
+        window.Initializa();
+        QList<UpgradeDialog*> dialogs = TopLevelUpdateDialogs();
+        QCOMPARE(dialogs.size(), 1);
+        QVERIFY(dialogs.first()->parent() == nullptr);
+        QVERIFY(!dialogs.first()->isVisible());
+        thread = dialogs.first()->GetWorkerThread();
+        QTRY_VERIFY(thread->isRunning());
+        QTest::qWait(50);
+        QVERIFY(!dialogs.first()->isVisible());
+    }
+    // Gone with the window, even without an event loop afterwards.
+    QCOMPARE(TopLevelUpdateDialogs().size(), 0);
+    QVERIFY(thread.isNull());
+}
+
+QTEST_MAIN(TestUpdateDialog)
+#include "tst_update_dialog.moc"

@@ -1,0 +1,106 @@
+#include "widgets/singleTools/AtCommandFile.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTextCodec>
+
+#include "commom/Logger.h"
+
+namespace {
+QTextCodec* Gbk()
+{
+    return QTextCodec::codecForName("GBK");
+}
+}
+
+QJsonObject AtCommandFile::ReadJson(const QString& path)
+{
+    QFile file(path);
+    if (!file.exists()) {
+        LOG_WARN() << "File does not exist:" << path;
+        return QJsonObject();
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        LOG_WARN() << "Could not open file for reading:" << path;
+        return QJsonObject();
+    }
+    const QByteArray raw = file.readAll();
+    file.close();
+    QTextCodec* gbk = Gbk();
+    const QString text = gbk != nullptr ? gbk->toUnicode(raw) : QString::fromUtf8(raw);
+    const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8());
+    if (!doc.isObject()) {
+        LOG_WARN() << "Failed to create JSON doc or JSON is not an object." << path;
+        return QJsonObject();
+    }
+    return doc.object();
+}
+
+bool AtCommandFile::WriteJson(const QString& path, const QJsonObject& obj)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        LOG_WARN() << "Could not open file for writing:" << path;
+        return false;
+    }
+    const QString text = QString::fromUtf8(QJsonDocument(obj).toJson(QJsonDocument::Indented));
+    QTextCodec* gbk = Gbk();
+    const QByteArray bytes = gbk != nullptr ? gbk->fromUnicode(text) : text.toUtf8();
+    const bool written = file.write(bytes) == bytes.size();
+    file.close();
+    if (!written) {
+        LOG_WARN() << "Could not open file for writing:" << path;
+    }
+    return written;
+}
+
+bool AtCommandFile::AppendJsonData(const QString& path, const QString& command, const QString& description)
+{
+    QJsonObject obj = ReadJson(path);
+    QJsonArray commands = obj.value(QStringLiteral("commands")).toArray();
+    QJsonArray descriptions = obj.value(QStringLiteral("descriptions")).toArray();
+    // A short description list would pair the new command with nothing.
+    while (descriptions.size() < commands.size()) {
+        descriptions.append(QString());
+    }
+    commands.append(command);
+    descriptions.append(description);
+    obj.insert(QStringLiteral("commands"), commands);
+    obj.insert(QStringLiteral("descriptions"), descriptions);
+    return WriteJson(path, obj);
+}
+
+bool AtCommandFile::WriteLists(const QString& path, const QVector<QString>& commands,
+                               const QVector<QString>& descriptions)
+{
+    QJsonArray cmdArray;
+    QJsonArray descArray;
+    for (const QString& c : commands) {
+        cmdArray.append(c);
+    }
+    for (const QString& d : descriptions) {
+        descArray.append(d);
+    }
+    QJsonObject obj;
+    obj.insert(QStringLiteral("commands"), cmdArray);
+    obj.insert(QStringLiteral("descriptions"), descArray);
+    return WriteJson(path, obj);
+}
+
+void AtCommandFile::ExtractLists(const QJsonObject& obj, QVector<QString>* commands,
+                                 QVector<QString>* descriptions)
+{
+    commands->clear();
+    descriptions->clear();
+    const QJsonArray cmdArray = obj.value(QStringLiteral("commands")).toArray();
+    const QJsonArray descArray = obj.value(QStringLiteral("descriptions")).toArray();
+    for (int i = 0; i < cmdArray.size(); ++i) {
+        if (!cmdArray.at(i).isString()) {
+            continue;
+        }
+        commands->append(cmdArray.at(i).toString());
+        const QJsonValue desc = i < descArray.size() ? descArray.at(i) : QJsonValue();
+        descriptions->append(desc.isString() ? desc.toString() : QString());
+    }
+}
