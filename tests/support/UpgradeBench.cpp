@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -196,6 +197,28 @@ bool UpgradeBench::RunToIdle(FakeBootloader& fake, int timeoutMs, const std::fun
         timeoutMs);
     fake.Pump(100);
     return idle;
+}
+
+bool UpgradeBench::RunToIdle(const std::function<void(int)>& pump, int timeoutMs,
+                             const std::function<void()>& step)
+{
+    QElapsedTimer clock;
+    clock.start();
+    bool idle = false;
+    while (!idle && clock.elapsed() < timeoutMs) {
+        if (step)
+            step();
+        idle = PageIdle();
+        if (!idle)
+            pump(10);
+    }
+    pump(100);
+    return idle;
+}
+
+void UpgradeBench::SelectMode(const char* radioName)
+{
+    m_page->findChild<QRadioButton*>(radioName)->setChecked(true);
 }
 
 QStringList UpgradeBench::DialogTexts() const

@@ -54,6 +54,11 @@ public:
     bool PageIdle() const;
     // Plays the bootloader until the page is idle; step runs on every turn.
     bool RunToIdle(FakeBootloader& fake, int timeoutMs, const std::function<void()>& step = {});
+    // The same for any other device the test plays: pump(waitMs) reads and
+    // answers what the host wrote.
+    bool RunToIdle(const std::function<void(int)>& pump, int timeoutMs, const std::function<void()>& step = {});
+    // Checks the radio button of the upgrade mode by its object name.
+    void SelectMode(const char* radioName);
     QStringList DialogTexts() const;
     bool NoTempFiles() const;
 

@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 #include <QThread>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -601,9 +602,10 @@ bool UpdataSoftware::ReadDecipheredHeader(QByteArray* header, qint64* imageSize)
     return header->size() == kHeaderSize;
 }
 
-bool UpdataSoftware::ComputePaddedImageCrc(unsigned long size, unsigned int remoteSize, unsigned int* crc)
+bool UpdataSoftware::ComputePaddedImageCrc(const QString& tempName, unsigned long size, unsigned int remoteSize,
+                                           unsigned int* crc)
 {
-    TempImageFile temp("test1.firmware");
+    TempImageFile temp(tempName);
     if (!temp.Open()) {
         LOG_INFO() << "无法创建临时文件" << temp.File().fileName() << temp.File().errorString();
         return false;
@@ -664,7 +666,7 @@ int UpdataSoftware::SerialVerifyFile(unsigned long size)
     const unsigned int remoteSize = ReadWord(ReplyWords(), REPLY_FLASH_SIZE);
 
     unsigned int sum = 0;
-    if (!ComputePaddedImageCrc(size, remoteSize, &sum))
+    if (!ComputePaddedImageCrc("test1.firmware", size, remoteSize, &sum))
         return -EIO;
 
     WriteWord(ReplyWords(), REPLY_DEVICE_CRC, 0);
@@ -910,26 +912,731 @@ int UpdataSoftware::UploadSerialSteps()
     return lastError;
 }
 
-// ---- Paths still to come: they end at once with a failure report ---------------------
+// ---- Mode 2: raw-byte bootloader ------------------------------------------------------
 
-int UpdataSoftware::UploadAHRSBatch()
+namespace {
+// Returned by the raw-byte receive steps when the user cancelled: the bytes
+// asked for never came, so no caller may take the buffer for an answer.
+const int kCancelled = -ECANCELED;
+const int kNoAnswer = -110;
+} // namespace
+
+void UpdataSoftware::SendRaw(unsigned char c)
 {
-    m_final_report_posted = false;
-    LOG_INFO() << "CAN批量升级暂不可用";
-    FailIfNoFinalReport();
-    return -1;
+    SerialPortManager::GetInstance()->SendCommand(c);
+}
+
+void UpdataSoftware::SendRaw(const QByteArray& bytes)
+{
+    SerialPortManager::GetInstance()->SendCommand(bytes);
+}
+
+int UpdataSoftware::RecvVorqa5(unsigned char& c, unsigned int timeout_ms)
+{
+    WorkerThread* worker = Worker();
+    if (!worker)
+        return kNoAnswer;
+    const qint64 start = GetMonotonicTimeInMs();
+    while (worker->BytesAvailable() < 1) {
+        if (start + timeout_ms <= GetMonotonicTimeInMs())
+            return kNoAnswer;
+        if (g_app_is_exit)
+            ForceExitApplication();
+        if (g_cancelUpgradeFlag)
+            return kCancelled;
+        QThread::msleep(1);
+    }
+    const QByteArray one = worker->Read(1);
+    if (one.isEmpty())
+        return kNoAnswer;
+    c = static_cast<unsigned char>(one.at(0));
+    return 0;
+}
+
+int UpdataSoftware::RecvVorqa5(unsigned char* buf, unsigned int n)
+{
+    for (unsigned int i = 0; i < n; ++i) {
+        if (g_cancelUpgradeFlag) {
+            LOG_INFO() << QString::asprintf("取消升级 %d", static_cast<int>(g_cancelUpgradeFlag));
+            return kCancelled;
+        }
+        const int r = RecvVorqa5(buf[i], 1000);
+        if (r != 0)
+            return r;
+    }
+    return 0;
+}
+
+int UpdataSoftware::GetSyncVorqa5(unsigned int timeout_ms)
+{
+    unsigned char inSync = 0;
+    unsigned char ok = 0;
+    int r = RecvVorqa5(inSync, timeout_ms);
+    if (r != 0)
+        return r;
+    r = RecvVorqa5(ok, timeout_ms);
+    if (r != 0)
+        return r;
+    return (inSync == 0x12 && ok == 0x10) ? 0 : -5;
+}
+
+int UpdataSoftware::GetInfoVorqa5(int param, unsigned int& value)
+{
+    SendRaw(RAW_GET_INFO);
+    SendRaw(static_cast<unsigned char>(param));
+    SendRaw(RAW_END);
+    unsigned char b[4] = {};
+    const int r = RecvVorqa5(b, 4);
+    if (r != 0)
+        return r;
+    value = static_cast<unsigned int>(b[0]) | (static_cast<unsigned int>(b[1]) << 8)
+        | (static_cast<unsigned int>(b[2]) << 16) | (static_cast<unsigned int>(b[3]) << 24);
+    return GetSyncVorqa5(1000);
+}
+
+int UpdataSoftware::GetBlVerVorqa5(unsigned int& version)
+{
+    SendRaw(RAW_BL_VERSION);
+    unsigned char b[4] = {};
+    int r = RecvVorqa5(b, 4);
+    if (r == 0) {
+        version = static_cast<unsigned int>(b[0]) | (static_cast<unsigned int>(b[1]) << 8)
+            | (static_cast<unsigned int>(b[2]) << 16) | (static_cast<unsigned int>(b[3]) << 24);
+        r = GetSyncVorqa5(500);
+    }
+    if (r != 0)
+        LOG_INFO() << "get_bl_ver_vorqa5 not OK";
+    return r;
+}
+
+void UpdataSoftware::DrainVorqa5()
+{
+    unsigned char c = 0;
+    while (RecvVorqa5(c, 1) == 0) {
+    }
+}
+
+int UpdataSoftware::SyncVorqa5()
+{
+    LOG_DEBUG() << "DRAIN START";
+    DrainVorqa5();
+    LOG_DEBUG() << "DRAIN END";
+    for (int i = 0; i < kRawSyncZeros; ++i)
+        SendRaw(static_cast<unsigned char>(0));
+    SendRaw(RAW_SYNC);
+    SendRaw(RAW_END);
+    LOG_DEBUG() << "GET SYNC START";
+    return GetSyncVorqa5(1000);
+}
+
+int UpdataSoftware::EraseVorqa5()
+{
+    SendRaw(RAW_ERASE);
+    SendRaw(RAW_END);
+    return GetSyncVorqa5(30000);
+}
+
+int UpdataSoftware::ProgramVorqa5(unsigned long size)
+{
+    LOG_INFO() << "正在升级，请等待";
+    if (!m_firmware_file.seek(0)) {
+        LOG_INFO() << "固件文件读取错误";
+        return -EIO;
+    }
+    if (size == 0)
+        return 0;
+    WorkerThread* worker = Worker();
+    if (!worker)
+        return kNoAnswer;
+
+    auto drain = [worker]() {
+        while (worker->BytesAvailable() > 0) {
+            if (g_app_is_exit)
+                ForceExitApplication();
+            worker->ReadAll();
+        }
+    };
+
+    unsigned long sent = 0;
+    unsigned char data[kRawBlockSize];
+    while (sent < size) {
+        if (g_cancelUpgradeFlag)
+            return -2;
+        const qint64 want = static_cast<qint64>(qMin<unsigned long>(kRawBlockSize, size - sent));
+        const qint64 got = m_firmware_file.read(reinterpret_cast<char*>(data), want);
+        if (got != want) {
+            LOG_INFO() << "固件文件读取错误" << m_firmware_file.errorString();
+            return -EIO;
+        }
+        const unsigned char n = static_cast<unsigned char>(got);
+        const unsigned char crc = crc_crc8(data, n);
+        drain();
+        sent += n;
+        const unsigned char count = static_cast<unsigned char>(sent & 0xFF);
+        auto sendBlock = [&]() {
+            SendRaw(RAW_PROGRAM);
+            SendRaw(count);
+            SendRaw(n);
+            SerialPortManager::GetInstance()->SendCommand(data, n);
+            SendRaw(crc);
+            SendRaw(RAW_END);
+        };
+        sendBlock();
+        int r = GetSyncVorqa5(1000);
+        for (int resend = 0; r != 0 && resend < 11; ++resend) {
+            // A cancel here must not pass for a programmed block.
+            if (g_cancelUpgradeFlag)
+                return -2;
+            drain();
+            sendBlock();
+            r = GetSyncVorqa5(1000);
+            LOG_INFO() << "重新发包" << " ret = " << r;
+        }
+        if (r != 0)
+            return g_cancelUpgradeFlag ? -2 : r;
+
+        m_sent_bytes += n;
+        SendUpgradeProcess(PercentOf(m_sent_bytes, m_total_bytes), "正在升级...");
+    }
+    return 0;
+}
+
+int UpdataSoftware::VerifyRev3Vorqa5(unsigned long size)
+{
+    m_firmware_file.seek(0);
+    unsigned int flashSize = 0;
+    const int info = GetInfoVorqa5(4, flashSize);
+    SendRaw(RAW_END);
+    if (info != 0)
+        return info;
+
+    unsigned int sum = 0;
+    if (!ComputePaddedImageCrc("test.firmware", size, flashSize, &sum))
+        return -EIO;
+
+    SendRaw(RAW_GET_CRC);
+    SendRaw(RAW_END);
+    unsigned char b[4] = {};
+    const int r = RecvVorqa5(b, 4);
+    if (r != 0)
+        return r;
+    const unsigned int crc = static_cast<unsigned int>(b[0]) | (static_cast<unsigned int>(b[1]) << 8)
+        | (static_cast<unsigned int>(b[2]) << 16) | (static_cast<unsigned int>(b[3]) << 24);
+    LOG_INFO() << "sum = " << sum << " crc = " << crc;
+    return sum == crc ? 0 : -22;
 }
 
 int UpdataSoftware::UploadVorqa5()
 {
     m_final_report_posted = false;
-    LOG_INFO() << "兼容模式升级暂不可用" << m_upload_data.baud;
+    const int result = UploadVorqa5Steps();
+    m_firmware_file.close();
     FailIfNoFinalReport();
-    return -1;
+    return result;
+}
+
+int UpdataSoftware::UploadVorqa5Steps()
+{
+    WorkerThread* worker = Worker();
+    if (!worker) {
+        LOG_INFO() << "没有设备连接";
+        return -1;
+    }
+    auto cancelled = [this]() {
+        CancelUpgrade(CANCEL_UPGRADE_BY_USER, QString());
+        return 0;
+    };
+
+    if (RebootImu() != 0)
+        return 0; // the reboot step has reported the cancel
+    worker->SetBaudRate(static_cast<BaudRateType>(kRawBaud));
+    LOG_INFO() << "升级时使用的波特率：" << m_upload_data.baud;
+    m_device_count = 1;
+    m_finished_devices = 0;
+    m_sent_bytes = 0;
+
+    for (int i = 0; i < 10; ++i) {
+        if (g_cancelUpgradeFlag)
+            return cancelled();
+        SendRaw(QByteArray("IMU_ARRAY_UPDATE"));
+        QThread::msleep(50);
+    }
+
+    if (GetBlVerVorqa5(m_bootloader_version) == 0)
+        LOG_INFO() << "bl_ver" << m_bootloader_version;
+    SendRaw(RAW_END);
+
+    SendUpgradeProcess(0, "等待v1 bootloader同步,若不同步请重启");
+    int sync = SyncVorqa5();
+    for (int attempt = 1; sync != 0 && attempt < 3; ++attempt) {
+        if (g_cancelUpgradeFlag)
+            return cancelled();
+        sync = SyncVorqa5();
+    }
+    if (sync != 0) {
+        if (g_cancelUpgradeFlag)
+            return cancelled();
+        SendUpgradeProcess(0, "v1 bootloader同步无响应");
+        return sync;
+    }
+    SendUpgradeProcess(0, "v1 bootloader同步成功");
+
+    if (!m_upload_data.path.endsWith(".firmware")) {
+        SendUpgradeProcess(0, "文件命名错误");
+        return -1;
+    }
+
+    m_firmware_file.close();
+    m_firmware_file.setFileName(m_upload_data.path);
+    if (!m_firmware_file.open(QIODevice::ReadOnly)) {
+        LOG_INFO() << "failed to open" << m_upload_data.path;
+        SendUpgradeProcess(0, "固件文件读取错误");
+        return -2;
+    }
+    const unsigned long total = static_cast<unsigned long>(m_firmware_file.size());
+    m_total_bytes = static_cast<uint32_t>(total);
+    // Only whole cipher blocks make a firmware file; an empty or cut-off
+    // one would leave the device erased with nothing sound to run.
+    if (total == 0 || total % FirmwareCipher::kBlockSize != 0) {
+        LOG_INFO() << "固件文件读取错误" << static_cast<qulonglong>(total);
+        SendUpgradeProcess(0, "固件文件读取错误");
+        return -2;
+    }
+    if (g_cancelUpgradeFlag)
+        return cancelled();
+
+    LOG_INFO() << "Begin erase_vorqa5 :";
+    if (EraseVorqa5() != 0) {
+        if (g_cancelUpgradeFlag)
+            return cancelled();
+        SendUpgradeProcess(0, "擦除失败，重新开始");
+        return -1;
+    }
+    SendUpgradeProcess(PercentOf(m_sent_bytes, m_total_bytes), "擦除成功");
+    LOG_INFO() << "erase_vorqa5 success";
+    LOG_INFO() << "Begin program_vorqa5";
+
+    const int program = ProgramVorqa5(total);
+    if (g_cancelUpgradeFlag)
+        return cancelled();
+    if (program == -2) {
+        CancelUpgrade(CANCEL_UPGRADE_FAILED, QString());
+        return program;
+    }
+    if (program != 0) {
+        SendUpgradeProcess(PercentOf(m_sent_bytes, m_total_bytes), "烧写失败，请重新升级");
+        return -1;
+    }
+
+    const int verify = VerifyRev3Vorqa5(total);
+    if (g_cancelUpgradeFlag)
+        return cancelled();
+    if (verify != 0) {
+        CancelUpgrade(CANCEL_UPGRADE_FAILED, QString());
+        return verify;
+    }
+
+    QThread::msleep(20);
+    SendRaw(RAW_REBOOT);
+    SendRaw(RAW_END);
+    QThread::msleep(20);
+    m_firmware_file.close();
+    m_finished_devices = 1;
+    SendUpgradeProcess(100, "升级成功");
+    return 0;
+}
+
+// ---- Mode 3: the adapter's CAN baud -----------------------------------------------------
+
+bool UpdataSoftware::CanBaudFromReply(const QString& reply, QString* baud)
+{
+    const int colon = reply.indexOf(':');
+    if (colon < 0)
+        return false;
+    const int end = reply.indexOf('\r', colon + 1);
+    if (end < 0)
+        return false;
+    if (baud)
+        *baud = reply.mid(colon + 1, end - colon - 1);
+    return true;
+}
+
+bool UpdataSoftware::AdapterCommand(const QByteArray& command, const QString& expected)
+{
+    SendUpgradeProcess(0, "str");
+    SendRaw(command);
+    SerialReadDate(2000);
+    return m_q517CanUploadRev.contains(expected);
 }
 
 int UpdataSoftware::SetUsbToCanBaud()
 {
-    LOG_INFO() << "设置USB转CAN波特率暂不可用" << m_upload_data.baud;
+    if (!Worker()) {
+        LOG_INFO() << "没有设备连接";
+        return -1;
+    }
+    m_device_count = 0;
+    m_finished_devices = 0;
+    SerialReadDate(2000);
+    SendUpgradeProcess(0, "开始设置CAN波特率");
+
+    if (!AdapterCommand("AT+CG\r\n", "OK\r\n")) {
+        SendUpgradeProcess(0, "进入CAN配置模式失败");
+        return -1;
+    }
+
+    SendUpgradeProcess(0, "查询当前波特率");
+    const QString wanted = QString::number(m_upload_data.baud);
+    const bool answered = AdapterCommand("AT+CAN_BAUD=?\r\n", "CAN_BAUD");
+    // An answer without the value between ":" and "\r" is as good as none.
+    QString current;
+    if (!answered || !CanBaudFromReply(m_q517CanUploadRev, &current)) {
+        SendUpgradeProcess(0, "查询CAN波特率失败");
+    } else {
+        m_can_baud_text = current;
+        LOG_INFO() << "当前波特率:" << m_can_baud_text << wanted;
+        if (m_can_baud_text == wanted) {
+            SendUpgradeProcess(0, "当前波特率不用重新设置");
+        } else if (AdapterCommand(QByteArray("AT+CAN_BAUD=") + wanted.toUtf8() + "\r\n", "OK\r\n")) {
+            LOG_INFO() << "设置波特率成功";
+        } else {
+            SendUpgradeProcess(0, "设置CAN波特率失败");
+            return -1;
+        }
+    }
+
+    SendUpgradeProcess(0, "退出CAN设置模式");
+    if (AdapterCommand("AT+ET\r\n", "OK\r\n")) {
+        SendUpgradeProcess(0, "退出CAN设置模式成功");
+        return 0;
+    }
+    SendUpgradeProcess(0, "退出CAN设置模式失败");
     return -1;
+}
+
+// ---- Mode 0: CAN batch upgrade ------------------------------------------------------------
+
+namespace {
+std::atomic<double> g_batchPauseScale{1.0};
+}
+
+void UpdataSoftware::SetBatchPauseScale(double scale)
+{
+    g_batchPauseScale = scale > 0.0 ? scale : 1.0;
+}
+
+void UpdataSoftware::BatchPause(unsigned int ms)
+{
+    QThread::msleep(static_cast<unsigned long>(ms * g_batchPauseScale.load()));
+}
+
+QByteArray UpdataSoftware::CanIdCommand(unsigned int id)
+{
+    return QByteArray("AT+CAN_BATCHFRAMEFORMAT=1,1,") + QByteArray::number(id) + ",100,200\r\n";
+}
+
+int UpdataSoftware::SetUsbCanId(unsigned int id)
+{
+    WorkerThread* worker = Worker();
+    if (!worker)
+        return 0;
+    LOG_INFO() << "设置USB转CAN中";
+    const QByteArray command = CanIdCommand(id);
+    const QByteArray idText = QByteArray::number(id);
+    for (;;) {
+        LOG_DEBUG() << command << "============" << command.size();
+        SendRaw(command);
+        const qint64 start = GetMonotonicTimeInMs();
+        while (worker->BytesAvailable() < 1 && start + 200 > GetMonotonicTimeInMs()) {
+            if (g_app_is_exit)
+                ForceExitApplication();
+            QThread::msleep(1);
+        }
+        const long n = qMin<long>(worker->BytesAvailable(), 2048);
+        if (g_cancelUpgradeFlag)
+            return 0;
+        QByteArray answer;
+        for (long i = 0; i < n; ++i) {
+            char c = 0;
+            if (!worker->GetChar(&c))
+                break;
+            answer.append(c);
+        }
+        if (answer.contains(idText)) {
+            LOG_INFO() << "设置USB转CAN成功";
+            return 0;
+        }
+        LOG_INFO() << "设置USB转CAN失败";
+        if (g_app_is_exit)
+            ForceExitApplication();
+        QThread::msleep(100);
+    }
+}
+
+int UpdataSoftware::GetIdAll()
+{
+    SerialPortManager* port = SerialPortManager::GetInstance();
+    const QByteArray batchFrame = [] {
+        // The ready frame: 55 AA, command, length 24, the six arguments and
+        // the CRC-32 (initial 1) of the bytes before it.
+        unsigned char p[34] = {};
+        const float f1 = 100.0f;
+        const float f2 = 200.0f;
+        const uint32_t rest[4] = {300, 400, 500, 600};
+        p[0] = 0x55;
+        p[1] = 0xAA;
+        p[2] = static_cast<unsigned char>(CMD_BATCH_MODE & 0xFF);
+        p[3] = static_cast<unsigned char>(CMD_BATCH_MODE >> 8);
+        p[4] = 24;
+        std::memcpy(p + 6, &f1, 4);
+        std::memcpy(p + 10, &f2, 4);
+        for (int k = 0; k < 4; ++k)
+            for (int i = 0; i < 4; ++i)
+                p[14 + 4 * k + i] = static_cast<unsigned char>(rest[k] >> (8 * i));
+        const unsigned int crc = crc_crc32(1, p, 30);
+        for (int i = 0; i < 4; ++i)
+            p[30 + i] = static_cast<unsigned char>(crc >> (8 * i));
+        return QByteArray(reinterpret_cast<const char*>(p), 34);
+    }();
+
+    for (int pass = 0; pass < 3; ++pass) {
+        for (int i = 0; i < 30; ++i) {
+            if (g_app_is_exit)
+                ForceExitApplication();
+            SendRaw(batchFrame);
+            BatchPause(50);
+            SendRaw(QByteArray("BATCHUPDATE_TALVEMIR"));
+            BatchPause(50);
+        }
+        BatchPause(50);
+        LOG_INFO() << "获取总线ID数量中";
+        SendUpgradeProcess(0, "获取总线ID数量中...");
+        for (int i = 0; i < 100; ++i) {
+            if (g_cancelUpgradeFlag)
+                return 0;
+            port->SendCommand(CMD_CAN_ID_QUERY, 0.0f, 0.0f, 0u, 0u, 0, 0);
+            BatchPause(20);
+            AhrsBatchReadDate(100);
+            SendUpgradeProcess(0, "获取总线ID数量中...");
+        }
+        LOG_INFO() << QString::asprintf("总线ID数量为 %d个", static_cast<int>(m_device_count));
+        BatchPause(1000);
+    }
+    return 0;
+}
+
+int UpdataSoftware::AhrsBitchVerify(unsigned int crc)
+{
+    WriteWord(ReplyWords(), REPLY_DEVICE_CRC, 0);
+    for (int i = 0; i < 10; ++i) {
+        QThread::msleep(20);
+        SerialPortManager::GetInstance()->SendCommand(CMD_BL_GET_CRC, 0.0f, 0.0f, 0u, 0u, 0, 0);
+    }
+    BatchPause(1000);
+    AhrsBatchReadDate(1000);
+    const unsigned int ack = ReadWord(ReplyWords(), REPLY_DEVICE_CRC);
+    LOG_INFO() << "crc = " << crc << " crc32_ack = " << ack;
+    return ack == crc ? 0 : -22;
+}
+
+int UpdataSoftware::UploadAHRSBatch()
+{
+    m_final_report_posted = false;
+    const int result = UploadAHRSBatchSteps();
+    m_firmware_file.close();
+    FailIfNoFinalReport();
+    return result;
+}
+
+int UpdataSoftware::UploadAHRSBatchSteps()
+{
+    WorkerThread* worker = Worker();
+    if (!worker) {
+        LOG_INFO() << "没有设备连接";
+        return -1;
+    }
+    auto cancelled = [this]() {
+        CancelUpgrade(CANCEL_UPGRADE_BY_USER, QString());
+        return 0;
+    };
+    auto withTotal = [this](const char* withText, const char* withoutText) {
+        if (m_total_bytes > 0)
+            SendUpgradeProcess(PercentOf(m_sent_bytes, m_total_bytes), withText);
+        else
+            SendUpgradeProcess(0, withoutText);
+    };
+
+    m_device_count = 0;
+    m_finished_devices = 0;
+    g_upgradedDevicesIsNormal = 0;
+    worker->CloseSerialPort();
+    if (!worker->OpenSerialPort(BAUD115200)) {
+        LOG_INFO() << "串口打开失败";
+        return -1;
+    }
+    BatchPause(1000);
+
+    SetUsbCanId(100);
+    SetUsbCanId(100);
+    if (g_cancelUpgradeFlag) {
+        LOG_INFO() << QString::asprintf("取消升级 %d", static_cast<int>(g_cancelUpgradeFlag));
+        return cancelled();
+    }
+
+    BatchPause(500);
+    GetIdAll();
+    if (g_cancelUpgradeFlag)
+        return cancelled();
+
+    RecvDataHandleManager::GetInstance()->SendMessageToPageSlot(PAGE_MSG_UPGRADE_DEVICE_COUNT, QVariant(),
+                                                                QVariant());
+    for (;;) {
+        if (g_app_is_exit)
+            ForceExitApplication();
+        if (g_cancelUpgradeFlag)
+            return cancelled();
+        if (g_upgradedDevicesIsNormal == 1)
+            break;
+        if (g_upgradedDevicesIsNormal == -1) {
+            m_device_count = 0;
+            m_finished_devices = 0;
+            g_upgradedDevicesIsNormal = 0;
+            CancelUpgrade(CANCEL_UPGRADE_BY_USER, QString());
+            return -1;
+        }
+        MSleepNonBlock(static_cast<unsigned int>(1000 * g_batchPauseScale.load()));
+    }
+
+    m_sent_bytes = 0;
+    BatchPause(1000);
+
+    uint32_t expectedCrc = 0;
+    if (!CrcFromFileName(m_upload_data.path, &expectedCrc)) {
+        LOG_INFO() << "文件名不对";
+        return -1;
+    }
+
+    if (m_device_count == 0) {
+        SendUpgradeProcess(0, "没有设备升级");
+        // Nothing was upgraded: the run ends as a failure, not as success.
+        return 0;
+    }
+
+    m_total_bytes = 0;
+    for (unsigned int i = 1; i <= m_device_count; ++i) {
+        const unsigned int id = m_can_ids[i - 1];
+        const QString settingText = QString::asprintf("正在设置第[%d]个USB转CAN发送ID", static_cast<int>(i));
+        SendUpgradeProcess(m_total_bytes > 0 ? PercentOf(m_sent_bytes, m_total_bytes) : 0, settingText);
+        QThread::msleep(100);
+        SetUsbCanId(id);
+        SetUsbCanId(id);
+        if (g_cancelUpgradeFlag)
+            return cancelled();
+
+        BatchPause(1500);
+        withTotal("等待bootloader同步,若不同步请重启", "等待bootloader同步，若不同步请重启");
+        while (SendSyncCmd() != 0) {
+            if (g_cancelUpgradeFlag)
+                return cancelled();
+            QThread::msleep(100);
+        }
+        withTotal("bootloader同步成功", "bootloader同步成功");
+
+        if (!m_upload_data.path.endsWith(".firmware")) {
+            LOG_INFO() << "文件命名错误";
+            return -1;
+        }
+        m_firmware_file.close();
+        m_firmware_file.setFileName(m_upload_data.path);
+        if (!m_firmware_file.open(QIODevice::ReadOnly)) {
+            LOG_INFO() << "failed to open" << m_upload_data.path;
+            SendUpgradeProcess(PercentOf(m_sent_bytes, m_total_bytes), "固件文件读取错误");
+            return -2;
+        }
+        const unsigned long size = static_cast<unsigned long>(m_firmware_file.size());
+        // Only whole cipher blocks make a firmware file; an empty or cut-off
+        // one would leave every device erased with nothing sound to run.
+        if (size == 0 || size % FirmwareCipher::kBlockSize != 0) {
+            LOG_INFO() << "固件文件读取错误" << static_cast<qulonglong>(size);
+            SendUpgradeProcess(PercentOf(m_sent_bytes, m_total_bytes), "固件文件读取错误");
+            return -2;
+        }
+        m_total_bytes = static_cast<uint32_t>(size * m_device_count);
+
+        bool erased = false;
+        for (int attempt = 0; attempt < 3 && !erased; ++attempt) {
+            if (g_cancelUpgradeFlag)
+                return cancelled();
+            if (attempt > 0 && SendSyncCmd() != 0) {
+                if (g_cancelUpgradeFlag)
+                    return cancelled();
+                return -5;
+            }
+            SendUpgradeProcess(PercentOf(m_sent_bytes, m_total_bytes), "开始擦除");
+            int erase = EraseDeviceInfo();
+            for (int again = 0; erase != 0 && again < 3; ++again) {
+                if (g_app_is_exit)
+                    ForceExitApplication();
+                if (g_cancelUpgradeFlag)
+                    return cancelled();
+                erase = EraseDeviceInfo();
+            }
+            if (g_cancelUpgradeFlag)
+                return cancelled();
+            if (erase == 0)
+                erased = true;
+            else
+                SendUpgradeProcess(PercentOf(m_sent_bytes, m_total_bytes), "擦除失败，重新开始");
+        }
+        if (!erased)
+            continue; // this device is left out; the next one follows
+
+        SendUpgradeProcess(PercentOf(m_sent_bytes, m_total_bytes), "擦除成功");
+        const int program = SendUpdateDataToDevice(size);
+        if (g_cancelUpgradeFlag) {
+            LOG_INFO() << QString::asprintf("取消升级 %d", static_cast<int>(g_cancelUpgradeFlag));
+            return cancelled();
+        }
+        if (program != 0) {
+            LOG_INFO() << "烧写失败，请重新升级";
+            SendUpgradeProcess(99, "烧写失败，请重新升级");
+            CancelUpgrade(CANCEL_UPGRADE_FAILED, QString());
+            return program;
+        }
+
+        const int verify = AhrsBitchVerify(expectedCrc);
+        if (g_cancelUpgradeFlag)
+            return cancelled();
+        if (verify != 0) {
+            LOG_INFO() << "校验失败，请重新升级";
+            SendUpgradeProcess(99, "校验失败，请重新升级");
+            CancelUpgrade(CANCEL_UPGRADE_FAILED, QString());
+            return verify;
+        }
+        ++m_finished_devices;
+        SendUpgradeProcess(PercentOf(m_sent_bytes, m_total_bytes), "正在升级...");
+    }
+
+    LOG_INFO() << "正在设置USB转CANID为广播帧";
+    BatchPause(1000);
+    SetUsbCanId(255);
+    BatchPause(2000);
+    QThread::msleep(20);
+    Reboot();
+    Reboot();
+    QThread::msleep(20);
+    // A device that could not be erased was left out: the run is not a
+    // success then, and the page must not say "全部升级成功".
+    if (m_finished_devices < m_device_count) {
+        LOG_INFO() << "部分设备升级失败" << m_finished_devices << m_device_count;
+        worker->CloseSerialPort();
+        m_firmware_file.close();
+        CancelUpgrade(CANCEL_UPGRADE_FAILED, QString());
+        return -1;
+    }
+    LOG_INFO() << "全部升級成功";
+    SendUpgradeProcess(100, "升级成功");
+    worker->CloseSerialPort();
+    m_firmware_file.close();
+    return 0;
 }

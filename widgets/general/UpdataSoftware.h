@@ -87,6 +87,50 @@ public:
     int SerialVerifyFile(unsigned long size);
     int Reboot();
 
+    // ---- Raw-byte bootloader steps (mode 2) ----------------------------------
+    // Single command bytes of that bootloader; every command ends with
+    // kRawEnd.
+    enum RawCommand : unsigned char
+    {
+        RAW_SYNC = 0x21,
+        RAW_GET_INFO = 0x22,
+        RAW_ERASE = 0x23,
+        RAW_PROGRAM = 0x27,
+        RAW_GET_CRC = 0x29,
+        RAW_REBOOT = 0x30,
+        RAW_BL_VERSION = 0x31,
+        RAW_END = 0x20,
+    };
+    static constexpr int kRawBlockSize = 128;
+    static constexpr int kRawSyncZeros = 134;
+    static constexpr unsigned int kRawBaud = 256000;
+
+    int RecvVorqa5(unsigned char& c, unsigned int timeout_ms);
+    int RecvVorqa5(unsigned char* buf, unsigned int n);
+    int GetSyncVorqa5(unsigned int timeout_ms);
+    int GetInfoVorqa5(int param, unsigned int& value);
+    int GetBlVerVorqa5(unsigned int& version);
+    void DrainVorqa5();
+    int SyncVorqa5();
+    int EraseVorqa5();
+    int ProgramVorqa5(unsigned long size);
+    int VerifyRev3Vorqa5(unsigned long size);
+
+    // ---- CAN batch and adapter steps (modes 0 and 3) -------------------------
+    int SetUsbCanId(unsigned int id);
+    int GetIdAll();
+    int AhrsBitchVerify(unsigned int crc);
+    QString CurrentCanBaudText() const { return m_can_baud_text; }
+    static QByteArray CanIdCommand(unsigned int id);
+    // The adapter's answer to "AT+CAN_BAUD=?": the text between the first
+    // ":" and the "\r" after it. False when the answer has no such text.
+    static bool CanBaudFromReply(const QString& reply, QString* baud);
+
+    // Scales the batch path's long fixed pauses (collecting ids, waiting for
+    // the devices to restart); 1 in the program. Bench runs of a whole
+    // batch shrink them; the bytes on the line stay the same.
+    static void SetBatchPauseScale(double scale);
+
     // Deciphers the request's firmware file into target (opened read-write
     // by the caller). False when the source cannot be opened or a read or
     // write fails.
@@ -115,13 +159,21 @@ public:
 
 private:
     bool ReadDecipheredHeader(QByteArray* header, qint64* imageSize);
-    bool ComputePaddedImageCrc(unsigned long size, unsigned int remoteSize, unsigned int* crc);
+    bool ComputePaddedImageCrc(const QString& tempName, unsigned long size, unsigned int remoteSize,
+                               unsigned int* crc);
     int UploadSerialSteps();
     void ReportBanner(int which);
     unsigned int* ReplyWords() const;
     WorkerThread* Worker() const;
     void FailIfNoFinalReport();
     bool SleepBlocking(unsigned int ms);
+    void BatchPause(unsigned int ms);
+    int UploadVorqa5Steps();
+    int UploadAHRSBatchSteps();
+    void SendRaw(unsigned char c);
+    void SendRaw(const QByteArray& bytes);
+    // Writes an AT command, then takes in the adapter's answer.
+    bool AdapterCommand(const QByteArray& command, const QString& expected);
 
     StringDecoder m_decoder;
     UpLoadData m_upload_data;

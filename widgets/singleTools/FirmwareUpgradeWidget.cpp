@@ -1,7 +1,10 @@
 #include "widgets/singleTools/FirmwareUpgradeWidget.h"
 #include "ui_FirmwareUpgradeWidget.h"
 
+#include <QDate>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QTemporaryFile>
 #include <QResizeEvent>
 
 #include "commom/CommonFunction.h"
@@ -229,6 +232,160 @@ void FirmwareUpgradeWidget::on_btn_get_message_clicked()
                           QVariant(QList<QVariant>{31000, 100, 200, 300, 400, 500, 600}), QVariant(QString()));
 }
 
+// ---- File tools ---------------------------------------------------------------------
+
+void FirmwareUpgradeWidget::on_btn_crypt_open_file_clicked()
+{
+    m_crypt_file_path = DialogSeam::GetOpenFileName(this, "打开待加密文件", m_crypt_dir, "bin Files (*.bin)");
+    if (m_crypt_file_path.isEmpty())
+        return;
+    ui->lineEdit_filePath_crypt->setText(m_crypt_file_path);
+    LOG_DEBUG() << "m_crypt_file_path" << m_crypt_file_path;
+    SettingManager::GetInstance()->SetPreCryptPath(m_crypt_file_path);
+    m_crypt_dir = FolderOf(m_crypt_file_path);
+}
+
+QString FirmwareUpgradeWidget::ProposedCryptName() const
+{
+    const QString name = QDate::currentDate().toString("yyyyMMdd") + "-imu";
+    return m_save_crypt_dir.isEmpty() ? name : m_save_crypt_dir + "/" + name;
+}
+
+void FirmwareUpgradeWidget::on_btn_crypt_clicked()
+{
+    // The box is what the user sees: a remembered or typed path is read as
+    // shown, not only one picked in this session.
+    const QString source_path = ui->lineEdit_filePath_crypt->text();
+    if (source_path.isEmpty())
+        return;
+    m_crypt_file_path = source_path;
+
+    m_crypt_save_file = DialogSeam::GetSaveFileName(this, "保存文件", ProposedCryptName(), "(*.firmware)");
+    if (m_crypt_save_file.isEmpty())
+        return;
+    m_save_crypt_dir = FolderOf(m_crypt_save_file);
+    SettingManager::GetInstance()->SetPreSaveCryptPath(m_save_crypt_dir + "/");
+
+    ui->cryptProgressBar->setValue(0);
+    LOG_DEBUG() << "fileNameFrom" << m_crypt_file_path;
+    LOG_DEBUG() << "fileNameTo" << QFileInfo(m_crypt_save_file).absolutePath();
+
+    QFile source(m_crypt_file_path);
+    if (!source.open(QIODevice::ReadOnly)) {
+        DialogSeam::ShowWarning(this, "Recent Files",
+                                QString("Cannot read file %1:\n%2.").arg(m_crypt_file_path, source.errorString()));
+        return;
+    }
+    // Writing over the source would empty it before a byte is read.
+    const QString source_canonical = QFileInfo(m_crypt_file_path).canonicalFilePath();
+    if (!source_canonical.isEmpty() && QFileInfo(m_crypt_save_file).canonicalFilePath() == source_canonical) {
+        DialogSeam::ShowWarning(this, "Recent Files",
+                                QString("Cannot write file %1:\n%2.").arg(m_crypt_save_file, "source file"));
+        return;
+    }
+    QFile target(m_crypt_save_file);
+    if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        DialogSeam::ShowWarning(this, "Recent Files",
+                                QString("Cannot write file %1:\n%2.").arg(m_crypt_save_file, target.errorString()));
+        return;
+    }
+    QString error;
+    const bool passed = m_key_exp && m_key_exp->PassFile(source, target, FirmwareCipher::Encipher, &error)
+        && target.flush();
+    source.close();
+    target.close();
+    if (!passed) {
+        // Half a firmware file is worse than none: it would be taken for a
+        // whole one.
+        target.remove();
+        DialogSeam::ShowWarning(this, "Recent Files",
+                                QString("Cannot write file %1:\n%2.").arg(m_crypt_save_file, error));
+        return;
+    }
+    ui->cryptProgressBar->setValue(100);
+}
+
+void FirmwareUpgradeWidget::on_btn_crc_open_file_clicked()
+{
+    m_crc_file_path = DialogSeam::GetOpenFileName(this, "打开文件", m_crc_dir, "firmware Files (*.firmware)");
+    if (m_crc_file_path.isEmpty())
+        return;
+    ui->lineEdit_filePath_crc->setText(m_crc_file_path);
+    LOG_DEBUG() << "m_crc_file_path" << m_crc_file_path;
+    SettingManager::GetInstance()->SetPreCrcPath(m_crc_file_path);
+}
+
+QString FirmwareUpgradeWidget::InvCipherFile(QString path)
+{
+    m_firmware_file.close();
+    m_firmware_file.setFileName(path);
+    if (!m_firmware_file.open(QIODevice::ReadOnly))
+        return QString();
+    const qint64 size = m_firmware_file.size();
+
+    // A private scratch file: the upgrade engine deciphers into files of its
+    // own in the working directory, maybe at this very moment.
+    QTemporaryFile temp;
+    if (!temp.open())
+        return QString();
+    QString error;
+    if (!m_key_exp || !m_key_exp->PassFile(m_firmware_file, temp, FirmwareCipher::Decipher, &error)
+        || !temp.flush()) {
+        LOG_INFO() << "固件文件读取错误" << error;
+        return QString();
+    }
+    LOG_DEBUG() << "file " << temp.size();
+    if (!temp.seek(0))
+        return QString();
+
+    unsigned int sum = 0;
+    qint64 count = 0;
+    while (count < size) {
+        if (g_app_is_exit)
+            ForceExitApplication();
+        unsigned char piece[4];
+        const qint64 got = temp.read(reinterpret_cast<char*>(piece), qMin<qint64>(4, size - count));
+        if (got <= 0)
+            break;
+        sum = crc32(piece, static_cast<unsigned int>(got), sum);
+        count += got;
+    }
+    const unsigned char pad = 0xFF;
+    for (; count < kCrcImageSpan; ++count)
+        sum = crc32(&pad, 1, sum);
+    LOG_DEBUG() << "sum = " << sum;
+    return QString::number(sum);
+}
+
+QString FirmwareUpgradeWidget::CrcFileName(const QString& path, const QString& crc)
+{
+    // Only the file name is cut at its first "."; a "." in a folder name
+    // stays where it is.
+    const int slash = path.lastIndexOf('/');
+    const int dot = path.indexOf('.', slash + 1);
+    const QString base = dot < 0 ? path : path.left(dot);
+    return base + "#CRC" + crc + ".firmware";
+}
+
+void FirmwareUpgradeWidget::on_btn_crc_clicked()
+{
+    const QString path = ui->lineEdit_filePath_crc->text();
+    if (path.isEmpty())
+        return;
+    const QString crc = InvCipherFile(path);
+    if (crc.isEmpty()) {
+        // No name for an image that could not be read: it would carry a CRC
+        // no device will ever report.
+        ui->textEdit_filePath_crc_calculated->clear();
+        DialogSeam::ShowWarning(this, "Recent Files",
+                                QString("Cannot read file %1:\n%2.").arg(path, m_firmware_file.errorString()));
+        return;
+    }
+    const QString name = CrcFileName(path, crc);
+    LOG_DEBUG() << name;
+    ui->textEdit_filePath_crc_calculated->setText(name);
+}
+
 void FirmwareUpgradeWidget::ResetCurrentPage()
 {
     if (g_is_running_upgrade)
@@ -258,6 +415,9 @@ void FirmwareUpgradeWidget::HandleDeviceCountQuestion()
         this, "warning", "设备数量是否符合实际", QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
     if (answer == QMessageBox::No) {
         ui->btn_update->setText(kUpgradeCaption);
+        // Idle with the caption: the engine's closing report of this refusal
+        // is not acted on, as no cancel was asked for.
+        g_is_running_upgrade = false;
         g_upgradedDevicesIsNormal = -1;
     } else {
         g_upgradedDevicesIsNormal = 1;

@@ -29,6 +29,18 @@ public:
     explicit FirmwareUpgradeWidget(QWidget* parent = nullptr);
     ~FirmwareUpgradeWidget() override;
 
+    // Image length a CAN-batch firmware's CRC covers: shorter images are
+    // padded with 0xFF up to it, as the device's flash is.
+    static constexpr unsigned int kCrcImageSpan = 245760;
+
+    // CRC-32 (initial 0) of the deciphered image of a ".firmware" file,
+    // padded with 0xFF up to kCrcImageSpan, in decimal. Empty when the
+    // file cannot be read.
+    QString InvCipherFile(QString path);
+    // The name a CAN-batch upgrade expects for the file at path: the path up
+    // to the first "." of its file name, "#CRC", the CRC, ".firmware".
+    static QString CrcFileName(const QString& path, const QString& crc);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
@@ -36,6 +48,10 @@ private slots:
     void on_pushButton_clicked();
     void on_btn_update_clicked();
     void slot_display_updata_data(int id, QVariant var1, QVariant var2);
+    void on_btn_crypt_open_file_clicked();
+    void on_btn_crypt_clicked();
+    void on_btn_crc_open_file_clicked();
+    void on_btn_crc_clicked();
     void ResetCurrentPage();
     void on_checkBox_usb_to_can_ourself_updata_clicked(bool checked);
     void on_btn_set_usb_o_can_baud_clicked();
@@ -49,6 +65,7 @@ private:
     void HandleDeviceCountQuestion();
     void HandleFirmwareInfo(const QVariant& var1);
     static QString FolderOf(const QString& path);
+    QString ProposedCryptName() const;
 
     QString m_firmware_dir;
     QString m_save_crypt_dir;
