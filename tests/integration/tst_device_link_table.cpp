@@ -231,12 +231,16 @@ private slots:
         Connect(device, "115200");
         QCOMPARE(OnWorker([this]() { return m_worker->IsReadHandlerConnected(); }), true);
 
-        // Setting the adapter's CAN baud hands the port back at once.
+        // Setting the adapter's CAN baud hands the port back when it ends
+        // (here against a device that does not speak the adapter's commands).
         data.mode = 3;
         SendDataHandleManager::GetInstance()->SendMessageToIMU(IMU_MSG_FIRMWARE_UPGRADE, QVariant::fromValue(data),
                                                                QVariant());
-        QCOMPARE(OnWorker([this]() { return m_worker->IsReadHandlerConnected(); }), true);
+        device.Pump(5000, [&]() { return device.all.contains("AT"); });
+        QVERIFY(device.all.contains("AT"));
+        device.Pump(30000, [&]() { return !m_worker->IsUpgradeRunning(); });
         QVERIFY(!m_worker->IsUpgradeRunning());
+        QCOMPARE(OnWorker([this]() { return m_worker->IsReadHandlerConnected(); }), true);
         Disconnect(device);
     }
 };
