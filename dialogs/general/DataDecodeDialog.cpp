@@ -48,7 +48,7 @@ DataDecodeDialog::DataDecodeDialog(QWidget* parent)
 
 DataDecodeDialog::~DataDecodeDialog()
 {
-    StopAndDropWorker();
+    StopAndDropWorker(true);
     delete ui;
 }
 
@@ -65,13 +65,15 @@ bool DataDecodeDialog::IsWorkerRunning() const
     return m_thread && m_thread->isRunning();
 }
 
-void DataDecodeDialog::StopAndDropWorker()
+void DataDecodeDialog::StopAndDropWorker(bool cancel)
 {
     if (m_thread) {
         if (m_thread->isRunning()) {
-            // Still decoding (dialog destroyed mid-run): stop at the next
-            // byte; a thread must not be destroyed while it runs.
-            g_decode_exit = true;
+            // A thread must not be destroyed while it runs. When the dialog
+            // goes away mid-run the decoding stops at its next byte.
+            if (cancel) {
+                g_decode_exit = true;
+            }
             m_thread->quit();
             m_thread->wait();
         }
@@ -129,7 +131,9 @@ void DataDecodeDialog::on_buttonDecode_clicked()
     m_rememberedFolder = UpToLastSlash(ui->lineEditSrcPath->text());
     SettingManager::GetInstance()->SetPreSaveParamTableConfigPath(m_rememberedFolder);
 
-    StopAndDropWorker();
+    // The previous decoding has ended (checked above); its thread may still
+    // be winding down, and must not be cancelled: the flag is the new run's.
+    StopAndDropWorker(false);
     m_thread = new QThread();
     m_worker = new WorkerThreadDecode();
     m_worker->moveToThread(m_thread);
@@ -142,11 +146,6 @@ void DataDecodeDialog::on_buttonDecode_clicked()
     m_thread->start(QThread::InheritPriority);
 
     m_decodeType = ui->comboBoxDecode->currentText() == "AHRS" ? DECODE_AHRS : DECODE_IMU33;
-    if (m_sourcePath.endsWith(".asc", Qt::CaseInsensitive)) {
-        // The picker offers CAN text logs; read as raw bytes they would
-        // never give a frame, so they get the line decoder.
-        m_decodeType = DECODE_CAN_LOG;
-    }
     ui->labelStatus->setText("N/A");
     emit SignalFileDecode(m_sourcePath, m_destFolder, m_decodeType);
     ui->progressBar->setValue(0);

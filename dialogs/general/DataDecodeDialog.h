@@ -48,7 +48,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void StopAndDropWorker();
+    void StopAndDropWorker(bool cancel);
 
     Ui::DataDecodeDialog* ui = nullptr;
     QString m_sourcePath;

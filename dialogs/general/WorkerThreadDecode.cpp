@@ -57,6 +57,17 @@ float hexBytesToFloat(const QString& hex)
     return f;
 }
 
+// Percent done, truncated. A source whose size reads as 0 (a pipe) or that
+// grew while it was read shows 100 rather than an out-of-range value.
+int PercentOf(float done, float total)
+{
+    if (!(total > 0.0f)) {
+        return 100;
+    }
+    const float percent = done / total * 100.0f;
+    return percent >= 100.0f ? 100 : static_cast<int>(percent);
+}
+
 uint HexNumber(const QString& hex)
 {
     bool ok = false;
@@ -147,13 +158,16 @@ void WorkerThreadDecode::slot_do_file_decode(QString file_to_Name, QString desti
     decode_data_type = static_cast<uint16_t>(decode_type);
     LOG_INFO() << "decode_data_type: " << decode_data_type;
 
-    bool outputOpenFailed = false;
     if (decode_type == DECODE_CAN_LOG) {
         if (!OpenMainOutput()) {
-            outputOpenFailed = true;
-        } else {
-            DecodeLines(source);
+            // Nothing was decoded: the run ends like an unreadable source.
+            source.close();
+            s_decodeRunning = false;
+            Log(1, QString::fromUtf8("打不开文件"));
+            emit SignalExitThread();
+            return;
         }
+        DecodeLines(source);
     } else {
         DecodeBytes(source);
     }
@@ -163,10 +177,7 @@ void WorkerThreadDecode::slot_do_file_decode(QString file_to_Name, QString desti
     CloseOutputs();
 
     QString finalStatus;
-    if (outputOpenFailed) {
-        qDebug() << "打不开文件";
-        finalStatus = QString::fromUtf8("打不开文件");
-    } else if (decode_success_count == 0) {
+    if (decode_success_count == 0) {
         finalStatus = QString::fromUtf8("没有解出对应帧，请确认数据文件是否正确");
     } else if (m_outputFailed) {
         // Frames were found but their table could not be written: that is
@@ -209,9 +220,7 @@ void WorkerThreadDecode::DecodeBytes(QFile& source)
             if (n % kReportEvery == 0) {
                 FlushOutputs();
                 Log(0, CountsText("正在解码中..，解码误码数："));
-                const int percent = static_cast<int>(static_cast<float>(n) / static_cast<float>(size) * 100.0f);
-                // A file that grows while it is read must not show more than done.
-                ReportProgress(percent > 100 ? 100 : percent);
+                ReportProgress(PercentOf(static_cast<float>(n), static_cast<float>(size)));
             }
         }
     }
@@ -240,8 +249,7 @@ void WorkerThreadDecode::DecodeLines(QFile& source)
             Log(0, CountsText("正在解码中..，解码误码数："));
             // Progress guesses 45 bytes per line, so it may run ahead of
             // the file; it never shows more than done.
-            const int percent = static_cast<int>(static_cast<float>(k + 1) * 45.0f / static_cast<float>(size) * 100.0f);
-            ReportProgress(percent > 100 ? 100 : percent);
+            ReportProgress(PercentOf(static_cast<float>(k + 1) * 45.0f, static_cast<float>(size)));
         }
         ++k;
         if (g_decode_exit) {
@@ -306,8 +314,14 @@ void WorkerThreadDecode::TakePayload(const uint8_t* data, uint32_t length)
 void WorkerThreadDecode::ImuArrayDecode(unsigned char byte)
 {
     const uint32_t failuresBefore = m_parser.FailureCount();
+    const uint8_t stateBefore = m_parser.State();
     const bool good = m_parser.PushByte(byte);
     crcAccum_decode = m_parser.LastComputedCrc();
+    if (stateBefore == 1 && m_parser.State() == 0) {
+        qDebug() << "sync failed";
+    } else if (stateBefore == 5 && m_parser.State() == 0) {
+        qDebug() << "length failed";
+    }
     if (good) {
         m_frameId = m_parser.Id();
         TakePayload(m_parser.Payload(), m_parser.Length());

@@ -190,20 +190,117 @@ private slots:
         QVERIFY(out2.readAll().startsWith("%t1,imu00_0,"));
     }
 
-    void canTextLogGetsTheLineDecoder()
+    void canTextLogFollowsTheComboChoice()
     {
+        // The dialog offers AHRS and 9IMU/33IMU only: a CAN text log picked
+        // with the file picker is read as a raw recording.
         DataDecodeDialog d;
         QByteArray log;
         for (int id = 65; id <= 69; ++id) {
             log += "1.0 1 " + QByteArray::number(id) + " Rx d 8 00 00 80 3F 00 00 00 00\n";
         }
-        m_answerFile = Write("bus.ASC", log);
+        m_answerFile = Write("bus.asc", log);
+        QString emittedType;
+        connect(&d, &DataDecodeDialog::SignalFileDecode,
+                [&emittedType](QString, QString, int type) { emittedType += QString::number(type); });
         Button(d, "pushButton_openfile_for_decode")->click();
         Button(d, "buttonDecode")->click();
-        QTRY_COMPARE(Status(d)->text(), QString("解码完成，解码误码数：0,解码成功数：1"));
-        QFile out(m_dir.path() + "/output_bus.txt");
-        QVERIFY(out.open(QIODevice::ReadOnly));
-        QVERIFY(out.readAll().startsWith("index,ax,ay,az,gx,gy,gz,roll,pitch,yaw,temp\n0,1.00000000,"));
+        QTRY_COMPARE(Status(d)->text(), QString("没有解出对应帧，请确认数据文件是否正确"));
+        QTRY_VERIFY(!d.IsWorkerRunning());
+        d.findChild<QComboBox*>("comboBoxDecode")->setCurrentIndex(1);
+        Button(d, "buttonDecode")->click();
+        QTRY_COMPARE(Status(d)->text(), QString("没有解出对应帧，请确认数据文件是否正确"));
+        QCOMPARE(emittedType, QString("05"));
+    }
+
+    void restartRightAfterFinalStatusIsNotCancelled()
+    {
+        // The final status arrives while the worker's thread still runs (its
+        // quit is queued behind the status). A start at that moment must not
+        // cancel the new decoding while it waits for the old thread.
+        DataDecodeDialog d;
+        m_answerFile = Write("again.dat", AhrsFrame(1) + AhrsFrame(2) + AhrsFrame(3));
+        Button(d, "pushButton_openfile_for_decode")->click();
+
+        struct Restarter : QObject
+        {
+            DataDecodeDialog* dialog = nullptr;
+            bool threadWasRunning = false;
+            int restarts = 0;
+            bool eventFilter(QObject* watched, QEvent* event) override
+            {
+                if (watched != dialog || event->type() != QEvent::MetaCall || restarts > 0) {
+                    return false;
+                }
+                static_cast<QObject*>(dialog)->event(event); // the worker's status
+                if (dialog->findChild<QPushButton*>("buttonDecode")->isEnabled()) {
+                    ++restarts;
+                    threadWasRunning = dialog->IsWorkerRunning();
+                    QMetaObject::invokeMethod(dialog, "on_buttonDecode_clicked", Qt::DirectConnection);
+                }
+                return true;
+            }
+        } restarter;
+        restarter.dialog = &d;
+        d.installEventFilter(&restarter);
+        Button(d, "buttonDecode")->click();
+        QTRY_COMPARE(restarter.restarts, 1);
+        QVERIFY(restarter.threadWasRunning);
+        QTRY_VERIFY(Button(d, "buttonDecode")->isEnabled());
+        d.removeEventFilter(&restarter);
+        QCOMPARE(Status(d)->text(), QString("解码完成，解码误码数：0,解码成功数：3"));
+        QTRY_VERIFY(!d.IsWorkerRunning());
+    }
+
+    void buttonStylesFollowTheState()
+    {
+        DataDecodeDialog d;
+        QCOMPARE(Button(d, "buttonDest")->styleSheet(), QString());
+        QCOMPARE(Button(d, "pushButton_openfile_for_decode")->styleSheet(), QString());
+        d.SetEditButtonEnable(false);
+        for (const char* name : {"pushButton_openfile_for_decode", "buttonDecode"}) {
+            QVERIFY(!Button(d, name)->isEnabled());
+            const QString style = Button(d, name)->styleSheet().remove(' ');
+            QVERIFY2(style.contains("color:rgb(200,200,200)"), qPrintable(style));
+            QVERIFY(style.contains("border:1pxsolidrgb(200,200,200)"));
+            QVERIFY(style.contains("border-radius:5px"));
+        }
+        QVERIFY(Button(d, "buttonDest")->isEnabled());
+        QCOMPARE(Button(d, "buttonDest")->styleSheet(), QString());
+        d.SetEditButtonEnable(true);
+        for (const char* name : {"pushButton_openfile_for_decode", "buttonDecode"}) {
+            QVERIFY(Button(d, name)->isEnabled());
+            const QString style = Button(d, name)->styleSheet().remove(' ');
+            QVERIFY(style.contains("color:rgb(0,85,255)"));
+            QVERIFY(style.contains("border:1pxsolidrgb(122,122,122)"));
+            QVERIFY(style.contains(":hover{color:rgb(0,170,0)"));
+            QVERIFY(style.contains(":pressed{background-color:rgba(0,170,255,30)"));
+        }
+    }
+
+    void formLayout()
+    {
+        DataDecodeDialog d;
+        QCOMPARE(d.size(), QSize(506, 257));
+        QCOMPARE(d.windowTitle(), QString("Widget"));
+        const QList<QPair<const char*, const char*>> captions = {{"label_port_5", "解码数据流："},
+                                                                  {"label_port_8", "源文件："},
+                                                                  {"label_port_9", "目标文件："},
+                                                                  {"label_port_6", "进度："},
+                                                                  {"label_decode_status", "状态："}};
+        for (const auto& c : captions) {
+            auto* label = d.findChild<QLabel*>(c.first);
+            QVERIFY2(label, c.first);
+            QCOMPARE(label->text(), QString(c.second));
+            QCOMPARE(label->font().family(), QString("宋体"));
+            QCOMPARE(label->font().pointSize(), 9);
+        }
+        QCOMPARE(d.findChild<QComboBox*>("comboBoxDecode")->maxVisibleItems(), 30);
+        QCOMPARE(Button(d, "pushButton_openfile_for_decode")->maximumHeight(), 30);
+        QCOMPARE(Button(d, "buttonDest")->maximumHeight(), 30);
+        QCOMPARE(d.findChild<QProgressBar*>("progressBar")->alignment(), Qt::AlignCenter);
+        QVERIFY(d.findChild<QLineEdit*>("lineEditSrcPath"));
+        QVERIFY(d.findChild<QLineEdit*>("lineEditDestPath"));
     }
 
     void emptyAndMissingSourceFiles()

@@ -9,6 +9,9 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <thread>
+
+#include <sys/stat.h>
 
 #include "commom/CommonFunction.h"
 #include "commom/Global.h"
@@ -434,6 +437,101 @@ private slots:
                          "1.00000000,2.00000000,1.00000000,25\n"));
         QVERIFY(!run.progress.isEmpty());
         QVERIFY(run.progress.last() == 100);
+    }
+
+    void readOnlyRecordingIsDecodedAndLeftUntouched()
+    {
+        const QByteArray stream = BuildDeviceFrame(FRAME_AHRS_DATA, AhrsPayload(1, 0.f))
+                                  + BuildDeviceFrame(FRAME_AHRS_DATA, AhrsPayload(2, 0.f));
+        const QString src = Write("readonly.dat", stream);
+        QVERIFY(QFile::setPermissions(src, QFileDevice::ReadOwner | QFileDevice::ReadUser));
+        const Run run = Decode(src, DECODE_AHRS);
+        QFile::setPermissions(src, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        QCOMPARE(run.finals, QStringList{"解码完成，解码误码数：0,解码成功数：2"});
+        QCOMPARE(ReadText(m_dir.path() + "/output_readonly.txt").count('\n'), 3);
+        QFile f(src);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), stream);
+    }
+
+    void canLogWithUnwritableOutputEndsWithoutProgress()
+    {
+        const QString src = Write("canfail.asc", QByteArray("a b 65 c d e 00 00 00 00 00 00 00 00\n"));
+        const Run run = Decode(src, DECODE_CAN_LOG, m_dir.path() + "/no/such/folder");
+        QCOMPARE(run.finals, QStringList{"打不开文件"});
+        QVERIFY(run.interim.isEmpty());
+        QVERIFY(run.progress.isEmpty());
+        QVERIFY(!WorkerThreadDecode::IsDecodeRunning());
+    }
+
+    void canLogSkippedLinesAndShiftedFields()
+    {
+        auto line = [](int id, const char* data) {
+            return QByteArray("0.5 1 ") + QByteArray::number(id) + " Rx d 8 " + data + "\n";
+        };
+        const char* ones = "00 00 80 3F 00 00 00 40";
+        QByteArray log;
+        // First line: the first interim status comes right after it.
+        log += line(65, ones) + QByteArray("short line 66\n") + line(66, ones) + line(67, ones) + line(68, ones)
+               + line(69, "00 00 80 3F 64 00 03 00");
+        // Two spaces shift every later field: the id is read from "1", so
+        // the line is skipped and the sequence still completes.
+        log += line(65, ones) + QByteArray("0.5  1 66 Rx d 8 00 00 80 3F 00 00 00 40\n") + line(66, ones)
+               + line(67, ones) + line(68, ones) + line(69, "00 00 00 40 C8 00 04 00");
+        const Run run = Decode(Write("skip.asc", log), DECODE_CAN_LOG);
+        QCOMPARE(run.finals, QStringList{"解码完成，解码误码数：0,解码成功数：2"});
+        QCOMPARE(run.interim, QStringList{"正在解码中..，解码误码数：0,解码成功数：0"});
+        QCOMPARE(run.progress.last(), 100);
+        const QStringList lines = ReadText(m_dir.path() + "/output_skip.txt").split('\n');
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines[1], QString("3,1.00000000,2.00000000,1.00000000,2.00000000,1.00000000,2.00000000,"
+                                   "1.00000000,2.00000000,1.00000000,1"));
+        QCOMPARE(lines[2], QString("4,1.00000000,2.00000000,2.00000000,2.00000000,1.00000000,2.00000000,"
+                                   "1.00000000,2.00000000,1.00000000,2"));
+    }
+
+    void waistOnlyRecordingMakesOneFile()
+    {
+        QByteArray p(64, '\0');
+        Put<uint32_t>(p, 0, 42);
+        Decode(Write("waist.dat", BuildDeviceFrame(768, p) + BuildDeviceFrame(768, p)), DECODE_WAIST_FEET);
+        QCOMPARE(ReadText(m_dir.path() + "/腰部_output_waist.txt").count('\n'), 3);
+        QVERIFY(!QFile::exists(m_dir.path() + "/左足_output_waist.txt"));
+        QVERIFY(!QFile::exists(m_dir.path() + "/右足_output_waist.txt"));
+    }
+
+    void imu33TableIgnoresOtherFrames()
+    {
+        QByteArray stream;
+        for (uint32_t t = 1; t <= 3; ++t) {
+            stream += BuildDeviceFrame(FRAME_AHRS_DATA, AhrsPayload(t, 0.f));
+        }
+        const Run run = Decode(Write("ahrsonly.dat", stream), DECODE_IMU33);
+        QCOMPARE(run.finals, QStringList{"解码完成，解码误码数：0,解码成功数：3"});
+        const QString text = ReadText(m_dir.path() + "/output_ahrsonly.txt");
+        QCOMPARE(text.count('\n'), 1);
+        QVERIFY(text.startsWith("%t1,imu00_0,imu0_1,"));
+        QVERIFY(text.endsWith(",temp_8,index\n"));
+    }
+
+    void sourceOfUnknownSizeShowsSaneProgress()
+    {
+        // A pipe reports size 0; its progress must stay within 0..100.
+        const QString path = m_dir.path() + "/pipe.dat";
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        QByteArray stream(1200, '\x00');
+        stream += BuildDeviceFrame(FRAME_AHRS_DATA, AhrsPayload(1, 0.f));
+        stream += QByteArray(1000, '\x00');
+        std::thread writer([&path, &stream] {
+            QFile w(path);
+            if (w.open(QIODevice::WriteOnly)) {
+                w.write(stream);
+            }
+        });
+        const Run run = Decode(path, DECODE_AHRS);
+        writer.join();
+        QCOMPARE(run.finals, QStringList{"解码完成，解码误码数：0,解码成功数：1"});
+        QCOMPARE(run.progress, (QList<int>{100, 100, 100}));
     }
 
     void secondDecodingRefusedWhileOneRuns()
