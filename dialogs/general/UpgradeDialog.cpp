@@ -5,6 +5,7 @@
 #include "commom/DialogSeam.h"
 #include "dialogs/general/WorkerThreadUpdate.h"
 
+#include <QTextDocument>
 #include <QThread>
 
 UpgradeDialog::UpgradeDialog(QWidget* parent)
@@ -67,7 +68,15 @@ void UpgradeDialog::on_button_cancel_clicked()
 void UpgradeDialog::slot_show_update_content(QStringList content_list)
 {
     for (const QString& line : content_list) {
-        ui->textBrowser_update_content->append(line);
+        // The lines come from the update server: a line that looks like
+        // markup is shown as the text it is, never rendered (no tags, no
+        // images or links loaded from it).
+        if (Qt::mightBeRichText(line)) {
+            ui->textBrowser_update_content->append("<span style=\"white-space:pre-wrap\">" + line.toHtmlEscaped()
+                                                   + "</span>");
+        } else {
+            ui->textBrowser_update_content->append(line);
+        }
     }
 }
 

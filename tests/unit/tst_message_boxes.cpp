@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
+#include <QBoxLayout>
 
 #include "commom/StartUp.h"
 #include "controls/CMessageBox.h"
@@ -60,6 +61,8 @@ private slots:
     void rejectAndEscapeAnswerFalse();
     void onlyRightButtonWhenLeftHidden();
     void givenButtonTextsReplaceDefaults();
+    void messageBoxForm();
+    void toastForm();
     void toastWidthFollowsText();
     void toastIconByType();
     void toastGoesAfterItsTime();
@@ -129,6 +132,81 @@ void TestMessageBoxes::givenButtonTextsReplaceDefaults()
     QCOMPARE(box.findChild<QPushButton*>("btn_reject")->text(), QString("l"));
     QCOMPARE(box.findChild<QPushButton*>("btn_accept")->text(), QString("r"));
     QCOMPARE(box.maximumWidth(), 395);
+}
+
+void TestMessageBoxes::messageBoxForm()
+{
+    CMessageBox box(nullptr);
+    QCOMPARE(box.size(), QSize(392, 170));
+    QCOMPARE(box.maximumWidth(), 395);
+    QCOMPARE(box.windowTitle(), QString("Dialog"));
+    QVERIFY(box.windowFlags() & Qt::FramelessWindowHint);
+    QVERIFY(box.testAttribute(Qt::WA_TranslucentBackground));
+
+    auto* outer = box.findChild<QVBoxLayout*>("verticalLayout");
+    QCOMPARE(outer->spacing(), 0);
+    QCOMPARE(outer->contentsMargins(), QMargins(0, 0, 0, 0));
+    QCOMPARE(outer->itemAt(0)->widget()->objectName(), QString("contentWidget"));
+    auto* inner = box.findChild<QVBoxLayout*>("verticalLayout_2");
+    QCOMPARE(inner->contentsMargins().bottom(), 16);
+
+    auto* label = box.findChild<QLabel*>("label");
+    QVERIFY(label->text().isEmpty());
+    QVERIFY(label->wordWrap());
+    QCOMPARE(label->alignment() & (Qt::AlignHorizontal_Mask | Qt::AlignVertical_Mask), Qt::AlignCenter);
+
+    QCOMPARE(box.findChild<QWidget*>("widget")->maximumHeight(), 60);
+    auto* row = box.findChild<QHBoxLayout*>("horizontalLayout");
+    QCOMPARE(row->spacing(), 9);
+    QCOMPARE(row->contentsMargins().left(), 50);
+    QCOMPARE(row->contentsMargins().right(), 50);
+    QCOMPARE(row->contentsMargins().bottom(), 9);
+    // Reject on the left, accept on the right.
+    QCOMPARE(row->itemAt(0)->widget()->objectName(), QString("btn_reject"));
+    QCOMPARE(row->itemAt(1)->widget()->objectName(), QString("btn_accept"));
+    for (const char* name : {"btn_reject", "btn_accept"}) {
+        auto* button = box.findChild<QPushButton*>(name);
+        QCOMPARE(button->minimumSize(), QSize(128, 40));
+        QCOMPARE(button->maximumSize(), QSize(128, 40));
+        QCOMPARE(button->font().family(), QString("微软雅黑"));
+        QCOMPARE(button->font().pointSize(), 12);
+        QCOMPARE(button->cursor().shape(), Qt::PointingHandCursor);
+    }
+}
+
+void TestMessageBoxes::toastForm()
+{
+    CToastBox box(nullptr);
+    QCOMPARE(box.size(), QSize(265, 60));
+    QCOMPARE(box.minimumHeight(), 60);
+    QCOMPARE(box.maximumSize(), QSize(395, 60));
+    QCOMPARE(box.windowTitle(), QString("Dialog"));
+    QVERIFY(box.windowFlags() & Qt::FramelessWindowHint);
+    QVERIFY(box.testAttribute(Qt::WA_TranslucentBackground));
+    QVERIFY(!box.GetTimer()->isActive());
+
+    auto* outer = box.findChild<QHBoxLayout*>("horizontalLayout");
+    QCOMPARE(outer->spacing(), 0);
+    QCOMPARE(outer->contentsMargins(), QMargins(0, 0, 0, 0));
+    auto* inner = box.findChild<QHBoxLayout*>("horizontalLayout_2");
+    QCOMPARE(inner->spacing(), 16);
+    QCOMPARE(inner->contentsMargins(), QMargins(10, 2, 10, 2));
+    QStringList order;
+    for (int i = 0; i < inner->count(); ++i) {
+        order << inner->itemAt(i)->widget()->objectName();
+    }
+    QCOMPARE(order, (QStringList{"labelIcon", "labelText", "btn_close"}));
+    QCOMPARE(box.findChild<QLabel*>("labelIcon")->minimumSize(), QSize(30, 30));
+    QCOMPARE(box.findChild<QLabel*>("labelIcon")->maximumSize(), QSize(30, 30));
+    QCOMPARE(box.findChild<QLabel*>("labelText")->text(), QString("text"));
+    QCOMPARE(box.findChild<QPushButton*>("btn_close")->minimumSize(), QSize(20, 20));
+    QCOMPARE(box.findChild<QPushButton*>("btn_close")->maximumSize(), QSize(20, 20));
+    QVERIFY(box.findChild<QPushButton*>("btn_close")->text().isEmpty());
+
+    box.SetIcon("/x/y.png");
+    QCOMPARE(box.findChild<QLabel*>("labelIcon")->styleSheet(), QString("border-image:url(/x/y.png);"));
+    box.SetLabelText("已保存");
+    QCOMPARE(box.findChild<QLabel*>("labelText")->text(), QString("已保存"));
 }
 
 void TestMessageBoxes::toastWidthFollowsText()

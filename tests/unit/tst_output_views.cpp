@@ -1,6 +1,8 @@
 #include <QtTest>
 
+#include <QBoxLayout>
 #include <QButtonGroup>
+#include <QFrame>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -45,6 +47,7 @@ private slots:
     void panelHasTwoTabsOverTwoPages();
     void tabClickSwitchesPage();
     void lineFormat();
+    void viewForms();
     void bytesBecomeOneHexLine();
     void otherIdsAreIgnored();
     void unconvertibleBlockAddsNothing();
@@ -100,6 +103,49 @@ void TestOutputViews::lineFormat()
     QCOMPARE(SerialDataWidget::FormatLine(time, QByteArray()), QString("2026-03-04 05:06:07:089 \n"));
     QCOMPARE(SerialDataWidget::FormatLine(time, QByteArray::fromHex("00ff0a")),
              QString("2026-03-04 05:06:07:089 00 FF 0A\n"));
+}
+
+void TestOutputViews::viewForms()
+{
+    OutputControlWidget panel(nullptr);
+    auto* frame = panel.findChild<QFrame*>("frame");
+    QCOMPARE(frame->frameShape(), QFrame::StyledPanel);
+    QCOMPARE(frame->frameShadow(), QFrame::Raised);
+    QCOMPARE(panel.findChild<QWidget*>("widgetTitleBar")->minimumHeight(), 30);
+    QCOMPARE(panel.findChild<QWidget*>("widgetTitleBar")->maximumHeight(), 30);
+    QCOMPARE(panel.findChild<QWidget*>("widgetTabBar")->minimumHeight(), 30);
+    QCOMPARE(panel.findChild<QWidget*>("widgetTabBar")->maximumHeight(), 30);
+    auto* title = panel.findChild<QPushButton*>("buttonLayout");
+    QCOMPARE(title->minimumSize(), QSize(20, 20));
+    QCOMPARE(title->maximumSize(), QSize(20, 20));
+    QCOMPARE(panel.findChild<CustomTabbar*>("widgetTabBar")->GetButtonGroup()->button(0)->size(), QSize(100, 30));
+
+    SerialDataWidget serial(nullptr);
+    QCOMPARE(serial.size(), QSize(989, 328));
+    QCOMPARE(serial.findChild<QLabel*>("labelRecv")->text(), QString("接收:"));
+    QCOMPARE(serial.findChild<QLabel*>("labelRecv_v")->text(), QString("0 字节"));
+    QCOMPARE(serial.findChild<QLabel*>("labelRecv_v")->minimumWidth(), 100);
+    QCOMPARE(serial.findChild<QPushButton*>("button_clear_recv")->text(), QString("清除接收"));
+    QCOMPARE(serial.findChild<QPushButton*>("button_clear_recv")->minimumWidth(), 75);
+    auto* bar = serial.findChild<QWidget*>("widget");
+    QCOMPARE(bar->minimumHeight(), 40);
+    QCOMPARE(bar->maximumHeight(), 40);
+    // Left to right: caption, count, spacer, button.
+    auto* row = qobject_cast<QHBoxLayout*>(bar->layout());
+    QVERIFY(row != nullptr);
+    QCOMPARE(row->count(), 4);
+    QCOMPARE(row->itemAt(0)->widget()->objectName(), QString("labelRecv"));
+    QCOMPARE(row->itemAt(1)->widget()->objectName(), QString("labelRecv_v"));
+    QVERIFY(row->itemAt(2)->spacerItem() != nullptr);
+    QVERIFY(row->itemAt(2)->expandingDirections() & Qt::Horizontal);
+    QCOMPARE(row->itemAt(3)->widget()->objectName(), QString("button_clear_recv"));
+
+    OperateLogWidget log(nullptr);
+    QCOMPARE(log.size(), QSize(277, 403));
+    auto* column = qobject_cast<QVBoxLayout*>(log.layout());
+    QVERIFY(column != nullptr);
+    QCOMPARE(column->spacing(), 2);
+    QCOMPARE(column->contentsMargins(), QMargins(0, 0, 0, 0));
 }
 
 void TestOutputViews::bytesBecomeOneHexLine()

@@ -1,6 +1,8 @@
 #include <QtTest>
 
+#include <QBoxLayout>
 #include <QHeaderView>
+#include <QValidator>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QThread>
@@ -34,6 +36,7 @@ private slots:
     void modifyEditShowsButtonWhenEdited();
     void modifyEditEmptyConfirmRestores();
     void modifyEditReadOnly();
+    void modifyEditAcceptsOnlyNumbers();
     void keyValueTableShape();
     void keyValueRowsFromAnotherThread();
     void keyValueRemovalKeepsStripes();
@@ -215,6 +218,31 @@ void TestSmallControls::modifyEditReadOnly()
     QVERIFY(!button->isVisible());
     edit.SetModifyable(true);
     QVERIFY(!line->isReadOnly());
+}
+
+void TestSmallControls::modifyEditAcceptsOnlyNumbers()
+{
+    ModifyLineEdit edit;
+    auto* line = edit.findChild<QLineEdit*>("line_edit");
+    auto* button = edit.findChild<QPushButton*>("button_modify");
+    QCOMPARE(button->focusPolicy(), Qt::ClickFocus);
+    QCOMPARE(edit.findChild<QHBoxLayout*>("horizontalLayout")->contentsMargins(), QMargins(0, 0, 0, 0));
+    const QValidator* validator = line->validator();
+    QVERIFY(validator != nullptr);
+    for (const char* good : {"12", "-12", "1.5", "-0.25", ".5", "-.5"}) {
+        QString text = good;
+        int pos = 0;
+        QVERIFY2(validator->validate(text, pos) == QValidator::Acceptable, qPrintable(good));
+    }
+    for (const char* bad : {"abc", "1-2", "1.2.3", "--1", "1e5", "1,5"}) {
+        QString text = bad;
+        int pos = 0;
+        QVERIFY2(validator->validate(text, pos) == QValidator::Invalid, qPrintable(bad));
+    }
+    // A number not yet finished is still allowed while typing.
+    QString partial = "-";
+    int pos = 0;
+    QCOMPARE(validator->validate(partial, pos), QValidator::Intermediate);
 }
 
 void TestSmallControls::keyValueTableShape()

@@ -8,6 +8,7 @@
 #include <QSignalSpy>
 #include <QTextBrowser>
 #include <QThread>
+#include <QBoxLayout>
 
 #include "commom/DialogSeam.h"
 #include "commom/StartUp.h"
@@ -59,11 +60,13 @@ private slots:
     void initTestCase();
     void init();
     void formAndRunningThread();
+    void formGeometryAndLook();
     void staysHiddenWithoutUpdate();
     void upgradeWithoutUpdateSaysSo();
     void twoQuickClicksTwoBoxes();
     void progressValues();
     void reportedUpdateShowsModalWithList();
+    void changeListMarkupIsShownAsText();
     void cancelClosesButKeepsWorker();
     void escapeDoesNotClose();
     void destructionEndsThreadAndWorker();
@@ -105,6 +108,57 @@ void TestUpdateDialog::formAndRunningThread()
     QTRY_VERIFY(dialog.GetWorkerThread()->isRunning());
     QCOMPARE(dialog.GetWorker()->thread(), dialog.GetWorkerThread());
     QVERIFY(dialog.GetWorkerThread() != QThread::currentThread());
+}
+
+void TestUpdateDialog::formGeometryAndLook()
+{
+    UpgradeDialog dialog(nullptr);
+    QCOMPARE(dialog.size(), QSize(366, 159));
+
+    auto* column = dialog.findChild<QVBoxLayout*>("verticalLayout");
+    QVERIFY(column != nullptr);
+    QCOMPARE(column->spacing(), 2);
+    QCOMPARE(column->contentsMargins(), QMargins(2, 5, 2, 2));
+    // Top to bottom: caption, change list, progress bar, button row.
+    QStringList order;
+    for (int i = 0; i < column->count(); ++i) {
+        order << column->itemAt(i)->widget()->objectName();
+    }
+    QCOMPARE(order, (QStringList{"label_content", "textBrowser_update_content", "progressBar", "widget"}));
+
+    auto* caption = dialog.findChild<QLabel*>("label_content");
+    QCOMPARE(caption->font().family(), QString("黑体"));
+    QCOMPARE(caption->font().pointSize(), 10);
+    QCOMPARE(caption->sizePolicy().horizontalPolicy(), QSizePolicy::Preferred);
+    QCOMPARE(caption->sizePolicy().verticalPolicy(), QSizePolicy::Fixed);
+    QVERIFY(caption->alignment() & Qt::AlignLeft);
+    QVERIFY(caption->alignment() & Qt::AlignTop);
+
+    auto* browser = dialog.findChild<QTextBrowser*>("textBrowser_update_content");
+    QCOMPARE(browser->font().family(), QString("楷体"));
+    QVERIFY(browser->toPlainText().trimmed().isEmpty());
+
+    auto* bar = dialog.findChild<QProgressBar*>("progressBar");
+    QVERIFY(bar->alignment() & Qt::AlignHCenter);
+    QVERIFY(bar->styleSheet().contains("#1ABC9C"));
+    QVERIFY(bar->styleSheet().contains("border-radius: 5px"));
+
+    auto* row = dialog.findChild<QWidget*>("widget");
+    QCOMPARE(row->minimumHeight(), 40);
+    auto* rowLayout = dialog.findChild<QHBoxLayout*>("horizontalLayout");
+    QCOMPARE(rowLayout->contentsMargins(), QMargins(2, 2, 2, 2));
+    QCOMPARE(rowLayout->count(), 3);
+    QVERIFY(rowLayout->itemAt(0)->spacerItem() != nullptr);
+    QCOMPARE(rowLayout->itemAt(0)->spacerItem()->sizeHint(), QSize(236, 20));
+    QCOMPARE(rowLayout->itemAt(1)->widget()->objectName(), QString("button_upgrade"));
+    QCOMPARE(rowLayout->itemAt(2)->widget()->objectName(), QString("button_cancel"));
+    for (const char* name : {"button_upgrade", "button_cancel"}) {
+        auto* button = dialog.findChild<QPushButton*>(name);
+        QCOMPARE(button->minimumSize(), QSize(75, 30));
+        QVERIFY(button->styleSheet().contains("rgb(0, 85, 255)"));
+        QVERIFY(button->styleSheet().contains("rgb(0, 170, 0)"));
+        QVERIFY(button->styleSheet().contains("rgba(0, 170, 255, 30)"));
+    }
 }
 
 void TestUpdateDialog::staysHiddenWithoutUpdate()
@@ -183,6 +237,19 @@ void TestUpdateDialog::reportedUpdateShowsModalWithList()
 
     dialog.slot_show_update_content({"x", "y"});
     QCOMPARE(Paragraphs(dialog).mid(3), (QStringList{"x", "y"}));
+}
+
+void TestUpdateDialog::changeListMarkupIsShownAsText()
+{
+    UpgradeDialog dialog(nullptr);
+    const QStringList lines{"1:<b>粗体</b>修复", "2:a &lt; b", "3:<img src=\"file:///etc/hostname\">", "4:x  <i>y</i>",
+                            "5:普通 a<b 比较"};
+    dialog.slot_show_update_content(lines);
+    QCOMPARE(Paragraphs(dialog), lines);
+    auto* browser = dialog.findChild<QTextBrowser*>("textBrowser_update_content");
+    // Nothing of a line turned into formatting or an embedded image.
+    QVERIFY(!browser->toHtml().contains("<img"));
+    QVERIFY(!browser->toHtml().contains("font-weight:600"));
 }
 
 void TestUpdateDialog::cancelClosesButKeepsWorker()
