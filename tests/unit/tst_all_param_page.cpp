@@ -281,6 +281,25 @@ private slots:
         QCOMPARE(Value(3), QString("N/A"));
     }
 
+    void tableAnswerWithoutATableIsNotShown()
+    {
+        Click("get_normal_param");
+        Post(PAGE_MSG_PARAM_TABLE_READ, 5, QString("已收到参数:127/127,CRC校验通过"));
+        Post(PAGE_MSG_PARAM_TABLE_READ, 9, QString("not a table"));
+        QCOMPARE(Value(0), QString("N/A"));
+        QCOMPARE(Value(126), QString("N/A"));
+        QCOMPARE(m_page->TableReadFlag(), 0);
+        QVERIFY(!g_param_table_req_running.load());
+        QVERIFY(!m_page->IsWatchdogActive());
+        // Nothing was read, so nothing may be written back.
+        m_sent.clear();
+        DialogSeam::ClearRequests();
+        Click("set_normal_param");
+        QVERIFY(m_sent.isEmpty());
+        QCOMPARE(Boxes().size(), 1);
+        QCOMPARE(Boxes()[0].text, QString("请先刷新参数"));
+    }
+
     void checksumFailureEndsTheRead()
     {
         Click("get_normal_param");

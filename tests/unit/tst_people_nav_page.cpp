@@ -9,6 +9,7 @@
 
 #include "commom/DialogSeam.h"
 #include "commom/Global.h"
+#include "commom/Logger.h"
 #include "commom/StartUp.h"
 #include "manager/RecvDataHandleManager.h"
 #include "manager/SendDataHandleManager.h"
@@ -280,6 +281,27 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!page.IsDropping(), 3000);
         Feed(MakeNav(0.5f, 0.5f));
         QCOMPARE(TrackPoints(page), QVector<QPointF>({QPointF(0.5, 0.5)}));
+    }
+
+    void droppedSampleIsLoggedWithItsPosition()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString logPath = dir.path() + "/drop.log";
+        QVERIFY(Logger::Init(logPath));
+        Logger::SetLevel(Logger::Debug);
+        {
+            PeopleNavMainWidget page(nullptr);
+            page.findChild<QPushButton*>("btn_clear_track")->click();
+            Feed(MakeNav(1.5f, -2.25f));
+            QCOMPARE(page.Track()->dataCount(), 0);
+        }
+        Logger::Flush();
+        QFile log(logPath);
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(log.readAll());
+        Logger::Shutdown();
+        QVERIFY2(text.contains("1.5  -2.25\n"), qPrintable(text));
     }
 
     void recordingStartAndStop()

@@ -256,8 +256,14 @@ void AllParameterWidget::slot_display_param_table_value(int id, QVariant var1, Q
         EndRequest();
         break;
     case ParamTableSheet::Answer::Table:
-        ShowTable(var2);
-        m_tableReadFlag = 1;
+        // A table that is not one would show as all zeros, and the next
+        // write would store those zeros in the device.
+        if (var2.userType() == qMetaTypeId<QMap<unsigned int, float>>()) {
+            ShowTable(var2);
+            m_tableReadFlag = 1;
+        } else {
+            LOG_WARN() << "参数表数据无效";
+        }
         EndRequest();
         break;
     }

@@ -150,7 +150,7 @@ void PeopleNavMainWidget::slot_display_people_nav_value(int id, QVariant var1, Q
     const float y = sample.pos_y;
 
     if (m_drop) {
-        LOG_DEBUG() << x << " " << y;
+        LOG_DEBUG() << QString::number(static_cast<double>(x)) + "  " + QString::number(static_cast<double>(y));
         return;
     }
 
