@@ -4,12 +4,16 @@
 #include <QDir>
 #include <QtTest>
 
+#include <atomic>
+
 #include "support/FakeBootloader.h"
 #include "support/FakeRawBootloader.h"
 #include "support/PtyDevice.h"
 #include "support/UpgradeBench.h"
 #include "commom/CommonFunction.h"
 #include "commom/Global.h"
+#include "manager/RecvDataHandleManager.h"
+#include "workerThread/MessageIds.h"
 #include "widgets/general/UpgradeProcessInformation.h"
 
 namespace {
@@ -57,6 +61,7 @@ private slots:
     void wrongCrcFails();
     void silentBootloaderFails();
     void cancelWhileProgramming();
+    void cancelAtBlockStartIsAFailure();
     void unusableFileRefusedBeforeErase_data();
     void unusableFileRefusedBeforeErase();
 
@@ -168,14 +173,16 @@ void TestUpgradeBootloader::silentBootloaderFails()
 
 void TestUpgradeBootloader::cancelWhileProgramming()
 {
+    // The third block is never answered: the cancel comes while the engine
+    // waits for its status, not at the start of a block.
     FakeRawBootloader::Options options;
-    options.blockDelayMs = 40;
+    options.silentFromBlock = 2;
     FakeRawBootloader fake(m_bench.Pty(), options);
     m_bench.Start(m_bench.WriteFirmware("big.firmware", UpgradeBench::EncipheredImage(8192)));
 
     bool clicked = false;
     QVERIFY(Run(fake, 30000, [&]() {
-        if (!clicked && fake.BlockCount() >= 2) {
+        if (!clicked && fake.BlockCount() >= 3) {
             clicked = true;
             m_bench.ClickUpgradeButton();
         }
@@ -187,6 +194,31 @@ void TestUpgradeBootloader::cancelWhileProgramming()
     QCOMPARE(m_bench.Reports().last().info.cancelType, int(CANCEL_UPGRADE_BY_USER));
     QVERIFY(!m_bench.DialogTexts().contains("升级失败"));
     QCOMPARE(m_bench.LabelText("label_upgrade"), QString("升级结束："));
+    QCOMPARE(m_bench.Disconnects(), 0);
+}
+
+void TestUpgradeBootloader::cancelAtBlockStartIsAFailure()
+{
+    FakeRawBootloader fake(m_bench.Pty(), FakeRawBootloader::Options());
+    // Set on the engine's own thread right after the first block's report,
+    // so the cancel is met exactly at the start of the second block.
+    std::atomic<bool> armed{true};
+    const QMetaObject::Connection hook = connect(
+        RecvDataHandleManager::GetInstance(), &RecvDataHandleManager::SignalSendMessageToPage, this,
+        [&armed](int id, QVariant, QVariant text) {
+            if (id == PAGE_MSG_UPGRADE_PROGRESS && text.toString() == "正在升级..." && armed.exchange(false))
+                g_cancelUpgradeFlag = true;
+        },
+        Qt::DirectConnection);
+    m_bench.Start(m_bench.WriteFirmware("half.firmware", UpgradeBench::EncipheredImage(300)));
+    const bool idle = Run(fake, 30000);
+    disconnect(hook);
+    QVERIFY(idle);
+    QVERIFY(!armed);
+    QCOMPARE(fake.Events(), QStringList({"V", "S", "E", "P128"}));
+    QCOMPARE(m_bench.Reports().last().info.cancelType, int(CANCEL_UPGRADE_FAILED));
+    QCOMPARE(ReportTexts().count("正在升级..."), 1);
+    QVERIFY(!ReportTexts().contains("烧写失败，请重新升级"));
     QCOMPARE(m_bench.Disconnects(), 0);
 }
 

@@ -23,6 +23,7 @@ private slots:
     void changesTheBaud();
     void sameBaudIsLeftAsItIs();
     void answerWithoutValueIsAFailedQuery();
+    void refusedChangeStaysInConfigMode();
     void silentAdapter();
     void refusedWithoutConnection();
     void baudReplyParsing();
@@ -96,6 +97,21 @@ void TestUpgradeCanAdapter::answerWithoutValueIsAFailedQuery()
     QCOMPARE(fake.AtCommands(), QList<QByteArray>({"AT+CG\r\n", "AT+CAN_BAUD=?\r\n", "AT+ET\r\n"}));
     QCOMPARE(texts, QStringList({"开始设置CAN波特率", "str", "查询当前波特率", "str", "查询CAN波特率失败",
                                  "退出CAN设置模式", "str", "退出CAN设置模式成功"}));
+}
+
+void TestUpgradeCanAdapter::refusedChangeStaysInConfigMode()
+{
+    FakeCanAdapter::Options options;
+    options.canBaud = "1000000";
+    options.refuseBaud = true;
+    FakeCanAdapter fake(m_bench.Pty(), options);
+    const QStringList texts = RunBaud(fake, 2);
+
+    // No "AT+ET" after a refused change: the run ends there.
+    QCOMPARE(fake.AtCommands(), QList<QByteArray>({"AT+CG\r\n", "AT+CAN_BAUD=?\r\n", "AT+CAN_BAUD=250000\r\n"}));
+    QCOMPARE(fake.CanBaud(), QByteArray("1000000"));
+    QCOMPARE(texts, QStringList({"开始设置CAN波特率", "str", "查询当前波特率", "str", "str", "设置CAN波特率失败"}));
+    QVERIFY(fake.Errors().isEmpty());
 }
 
 void TestUpgradeCanAdapter::silentAdapter()

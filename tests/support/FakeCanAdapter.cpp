@@ -147,6 +147,10 @@ void FakeCanAdapter::HandleAt(const QByteArray& line)
         m_pty.Write(m_options.baudReplyWithoutColon ? "+CAN_BAUD " + m_options.canBaud + "\r\nOK\r\n"
                                                     : "+CAN_BAUD:" + m_options.canBaud + "\r\nOK\r\n");
     } else if (body.startsWith("AT+CAN_BAUD=")) {
+        if (m_options.refuseBaud) {
+            m_pty.Write("ERROR\r\n");
+            return;
+        }
         m_options.canBaud = body.mid(12);
         m_pty.Write("OK\r\n");
     } else {

@@ -25,6 +25,7 @@ public:
         QByteArray canBaud = "1000000";
         bool answerAt = true;          // false: a silent adapter
         bool baudReplyWithoutColon = false;
+        bool refuseBaud = false;       // answers a baud change with ERROR
         uint32_t flashSize = 245760;
         bool wrongCrc = false;
     };

@@ -82,6 +82,8 @@ private slots:
     void crcToolPadsAnEmptyImage();
     void crcToolRefusesAMissingFile();
     void crcNameKeepsDottedFolders();
+    void crcOfAnImageOfTheWholeSpan();
+    void crcDialogKeepsItsFolder();
 
 private:
     QString Path(const QString& name) const { return m_dir.filePath(name); }
@@ -256,6 +258,36 @@ void TestUpgradeTools::crcNameKeepsDottedFolders()
              QString("/data/v1.2/imu#CRC42.firmware"));
     QCOMPARE(FirmwareUpgradeWidget::CrcFileName("/data/v1.2/imu", "42"), QString("/data/v1.2/imu#CRC42.firmware"));
     QCOMPARE(FirmwareUpgradeWidget::CrcFileName("imu", "7"), QString("imu#CRC7.firmware"));
+}
+
+void TestUpgradeTools::crcOfAnImageOfTheWholeSpan()
+{
+    QByteArray plain;
+    QVERIFY(WriteFile(Path("span.firmware"), UpgradeBench::EncipheredImage(245760, &plain)));
+    QCOMPARE(plain.size(), 245760);
+    QCOMPARE(m_page->InvCipherFile(Path("span.firmware")),
+             QString::number(crc32(reinterpret_cast<const unsigned char*>(plain.constData()), 245760, 0)));
+    // One block short: exactly sixteen 0xFF fill the gap.
+    QByteArray shorter;
+    QVERIFY(WriteFile(Path("short.firmware"), UpgradeBench::EncipheredImage(245760 - 16, &shorter)));
+    QCOMPARE(m_page->InvCipherFile(Path("short.firmware")),
+             QString::number(crc32(reinterpret_cast<const unsigned char*>(
+                                       (shorter + QByteArray(16, static_cast<char>(0xFF))).constData()),
+                                   245760, 0)));
+}
+
+void TestUpgradeTools::crcDialogKeepsItsFolder()
+{
+    SettingManager::GetInstance()->SetPreCrcPath(Path("first/a.firmware"));
+    m_page.reset(new FirmwareUpgradeWidget);
+    DialogSeam::SetHandler([this](const DialogSeam::Request&) { return QVariant(Path("second/b.firmware")); });
+    Child<QPushButton>("btn_crc_open_file")->click();
+    QCOMPARE(DialogSeam::Requests().last().text, Path("first"));
+    QCOMPARE(Child<QLineEdit>("lineEdit_filePath_crc")->text(), Path("second/b.firmware"));
+    // The folder of the page's start stays for the page's whole life.
+    Child<QPushButton>("btn_crc_open_file")->click();
+    QCOMPARE(DialogSeam::Requests().last().text, Path("first"));
+    DialogSeam::SetHandler({});
 }
 
 QTEST_MAIN(TestUpgradeTools)

@@ -917,7 +917,7 @@ int UpdataSoftware::UploadSerialSteps()
 namespace {
 // Returned by the raw-byte receive steps when the user cancelled: the bytes
 // asked for never came, so no caller may take the buffer for an answer.
-const int kCancelled = -ECANCELED;
+const int kCancelled = -1;
 const int kNoAnswer = -110;
 } // namespace
 
@@ -1084,16 +1084,17 @@ int UpdataSoftware::ProgramVorqa5(unsigned long size)
         sendBlock();
         int r = GetSyncVorqa5(1000);
         for (int resend = 0; r != 0 && resend < 11; ++resend) {
-            // A cancel here must not pass for a programmed block.
+            // A cancel here must not pass for a programmed block; it is a
+            // cancel, unlike one met at the start of a block.
             if (g_cancelUpgradeFlag)
-                return -2;
+                return kCancelled;
             drain();
             sendBlock();
             r = GetSyncVorqa5(1000);
             LOG_INFO() << "重新发包" << " ret = " << r;
         }
         if (r != 0)
-            return g_cancelUpgradeFlag ? -2 : r;
+            return g_cancelUpgradeFlag ? kCancelled : r;
 
         m_sent_bytes += n;
         SendUpgradeProcess(PercentOf(m_sent_bytes, m_total_bytes), "正在升级...");
@@ -1217,12 +1218,14 @@ int UpdataSoftware::UploadVorqa5Steps()
     LOG_INFO() << "Begin program_vorqa5";
 
     const int program = ProgramVorqa5(total);
-    if (g_cancelUpgradeFlag)
-        return cancelled();
+    // A cancel met at the start of a block ends the run as a failure: the
+    // device is left half programmed.
     if (program == -2) {
         CancelUpgrade(CANCEL_UPGRADE_FAILED, QString());
         return program;
     }
+    if (g_cancelUpgradeFlag)
+        return cancelled();
     if (program != 0) {
         SendUpgradeProcess(PercentOf(m_sent_bytes, m_total_bytes), "烧写失败，请重新升级");
         return -1;
