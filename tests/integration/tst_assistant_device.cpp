@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include "DeviceLinkHarness.h"
+#include "commom/CommonFunction.h"
 #include "commom/DialogSeam.h"
 #include "widgets/singleTools/RecordSpaceCheck.h"
 #include "widgets/singleTools/SerialPortAssistantWidget.h"
@@ -146,6 +147,47 @@ private slots:
         QCOMPARE(page.SendCounter(), uint32_t(got.size()));
         QCOMPARE(Child<QLabel>(page, "label_send_total_byte")->text(),
                  QString("发送总字节数：%1").arg(got.size()));
+    }
+
+    void builtFrameGoesOutAsItsThirtyFourBytes()
+    {
+        SerialPortAssistantWidget page(nullptr);
+        Child<QLineEdit>(page, "lineEdit_id")->setText("3");
+        Child<QLineEdit>(page, "lineEdit_param1")->setText("100");
+        Child<QLineEdit>(page, "lineEdit_param3")->setText("4660");
+        Child<QLineEdit>(page, "lineEdit_param6")->setText("-2");
+        Click(page, "btn_gen_command");
+        Click(page, "radioButton_sen_set_hex");
+        Click(page, "btn_send_command");
+        const QByteArray frame = m_device.Pty().ReadExactly(34, 2000);
+        QCOMPARE(frame.size(), 34);
+        // 100.0f is 0x42C80000, low byte first.
+        QCOMPARE(frame.left(14), QByteArray("\x55\xAA\x03\x00\x18\x00\x00\x00\xC8\x42\x00\x00\x00\x00", 14));
+        QCOMPARE(frame.mid(14, 4), QByteArray("\x34\x12\x00\x00", 4));
+        QCOMPARE(frame.mid(26, 4), QByteArray("\xFE\xFF\xFF\xFF", 4));
+        const unsigned int crc = crc_crc32(1, reinterpret_cast<const unsigned char*>(frame.constData()), 30);
+        const QByteArray tail(reinterpret_cast<const char*>(&crc), 4);
+        QCOMPARE(frame.mid(30, 4), tail);
+        QCOMPARE(Line(150), QByteArray()); // no line ending after a hex frame
+    }
+
+    void emptyPeriodSendsOncePerSecond()
+    {
+        SerialPortAssistantWidget page(nullptr);
+        Click(page, "checkBox_auto_enter");
+        Click(page, "checkBox_while");
+        Type(page, "E");
+        Click(page, "btn_send_command");
+        QCOMPARE(Line(700), QByteArray("E"));
+        QCOMPARE(Line(600), QByteArray("E")); // the second send comes at one second
+        Click(page, "checkBox_while");
+        QTRY_VERIFY_WITH_TIMEOUT(!page.IsLoopRunning(), 2000);
+        QCOMPARE(Line(100), QByteArray());
+        QCOMPARE(page.SendCounter(), uint32_t(2));
+        QVERIFY(RecvText(page).isEmpty()); // a loop echoes nothing
+        const QString history = Child<QTextEdit>(page, "textEdit_history_send")->toPlainText();
+        QVERIFY2(QRegularExpression("^\\[\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\]# Send ASCII >E$")
+                     .match(history).hasMatch(), qPrintable(history));
     }
 
     void recordingEqualsBytesReceived()

@@ -1,6 +1,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QMetaMethod>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -12,6 +15,7 @@
 #include <QTextCodec>
 #include <QTextEdit>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QtTest>
 
 #include "commom/DialogSeam.h"
@@ -129,6 +133,7 @@ private slots:
     {
         SerialPortAssistantWidget page(nullptr);
         QCOMPARE(page.windowTitle(), QString("Form"));
+        QCOMPARE(page.objectName(), QString("SerialPortAssistantWidget"));
         QVERIFY(Child<QRadioButton>(page, "radioButton_send_set_ascii")->isChecked());
         QVERIFY(Child<QRadioButton>(page, "radioButton_recv_set_ascii")->isChecked());
         QVERIFY(Child<QCheckBox>(page, "checkBox_auto_enter")->isChecked());
@@ -374,6 +379,50 @@ private slots:
         QCOMPARE(LastBoxText(), QString("检验字符串长度过短"));
     }
 
+    void frameBoxReadsUnsignedParametersBothWays()
+    {
+        SerialPortAssistantWidget page(nullptr);
+        auto* send = Child<QTextEdit>(page, "text_edit_send");
+        auto field = [&page](const char* name) { return Child<QLineEdit>(page, name); };
+        auto pairs = [send](int from, int count) { return send->toPlainText().split(',').mid(from, count); };
+        field("lineEdit_id")->setText("70000"); // low 16 bits: 0x1170
+        field("lineEdit_param3")->setText("-1");
+        field("lineEdit_param4")->setText("4294967295");
+        field("lineEdit_param5")->setText("-2147483648");
+        Click(page, "btn_gen_command");
+        QCOMPARE(pairs(2, 2), (QStringList{"70", "11"}));
+        QCOMPARE(pairs(14, 4), (QStringList{"FF", "FF", "FF", "FF"}));
+        QCOMPARE(pairs(18, 4), (QStringList{"FF", "FF", "FF", "FF"}));
+        QCOMPARE(pairs(22, 4), (QStringList{"00", "00", "00", "80"}));
+        Click(page, "btn_check_cmd");
+        QCOMPARE(LastBoxText(), QString("校验通过"));
+
+        // What parsing shows builds the same frame again.
+        const QString built = send->toPlainText();
+        Click(page, "btn_parse_command");
+        QCOMPARE(field("lineEdit_param3")->text(), QString("4294967295"));
+        QCOMPARE(field("lineEdit_param5")->text(), QString("-2147483648"));
+        Click(page, "btn_gen_command");
+        QCOMPARE(send->toPlainText(), built);
+
+        // A short text: a part that is no number is skipped, so the bytes
+        // after it move forward; fields beyond the bytes read become 0.
+        send->setPlainText("55,AA,ZZ,05,01,18");
+        Click(page, "btn_parse_command");
+        QCOMPARE(field("lineEdit_id")->text(), QString("261"));
+        QCOMPARE(field("lineEdit_param1")->text(), QString("0.00000"));
+        QCOMPARE(field("lineEdit_param3")->text(), QString("0"));
+        QCOMPARE(field("lineEdit_param6")->text(), QString("0"));
+
+        // Text that is no number, or beyond 32 bits, gives 0.
+        field("lineEdit_param3")->setText("abc");
+        field("lineEdit_param4")->setText("4294967296");
+        field("lineEdit_param6")->setText("2147483648");
+        Click(page, "btn_gen_command");
+        QCOMPARE(pairs(14, 8), QString("00,00,00,00,00,00,00,00").split(','));
+        QCOMPARE(pairs(26, 4), QString("00,00,00,00").split(','));
+    }
+
     void sidePanelButtons()
     {
         SerialPortAssistantWidget page(nullptr);
@@ -496,6 +545,204 @@ private slots:
         QCOMPARE(ReadAll(m_atPath), AtFile({"AT+NEW", "AT+中"}, {"暂无描述", "中文 说明"}));
     }
 
+    void slotsInDeclaredOrder()
+    {
+        const QMetaObject& mo = SerialPortAssistantWidget::staticMetaObject;
+        QStringList names;
+        for (int i = mo.methodOffset(); i < mo.methodCount(); ++i) {
+            if (mo.method(i).methodType() == QMetaMethod::Slot) {
+                names << QString::fromLatin1(mo.method(i).methodSignature());
+            }
+        }
+        const QStringList expected{
+            "on_btn_send_command_clicked()", "slot_display_recv_data(int,QVariant,QVariant)",
+            "on_btn_quick_command_clicked()", "on_btn_clear_send_clicked()", "on_btn_clear_recv_clicked()",
+            "on_checkBox_save_data_clicked(bool)", "on_radioButton_send_set_ascii_clicked(bool)",
+            "on_radioButton_sen_set_hex_clicked(bool)", "on_tabWidget_send_currentChanged(int)",
+            "on_btn_parse_command_clicked()", "on_btn_gen_command_clicked()",
+            "on_checkBox_show_time_msg_clicked(bool)", "on_checkBox_while_clicked(bool)",
+            "on_checkBox_no_show_clicked(bool)", "on_radioButton_recv_set_ascii_clicked(bool)",
+            "on_radioButton_recv_set_hex_clicked(bool)", "slot_edit_btn()", "slot_select_at_commadn_table_item()",
+            "slot_modify_at_command_table_item()", "slot_delete_at_command_table_item()",
+            "on_btn_last_history_send_clicked()", "on_btn_next_history_send_clicked()",
+            "on_btn_add_at_command_clicked()", "on_btn_reset_recv_total_byte_clicked()",
+            "on_btn_view_cmd_index_clicked()", "on_btn_check_cmd_clicked()"};
+        QCOMPARE(names, expected);
+        const int recv = mo.indexOfSlot("slot_display_recv_data(int,QVariant,QVariant)");
+        QCOMPARE(mo.method(recv).parameterNames(), (QList<QByteArray>{"id", "var1", "var2"}));
+    }
+
+    void tablesAndArrowsAsDesigned()
+    {
+        SerialPortAssistantWidget page(nullptr);
+        QVERIFY(QFile::exists(":/images/resources/images/toolBox/leftArrow.png"));
+        QVERIFY(QFile::exists(":/images/resources/images/toolBox/rightArrow.png"));
+        QVERIFY(Child<QPushButton>(page, "btn_next_history_send")->styleSheet().contains(
+            "border-image: url(:/images/resources/images/toolBox/rightArrow.png)"));
+
+        QTableWidget* at = AtTable(page);
+        QCOMPARE(at->windowTitle(), QString("AT指令"));
+        QVERIFY(!at->verticalHeader()->isHidden());
+        QCOMPARE(at->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
+        QStringList atHeaders;
+        for (int c = 0; c < at->columnCount(); ++c) {
+            atHeaders << at->horizontalHeaderItem(c)->text();
+        }
+        QCOMPARE(atHeaders, (QStringList{"命令", "说明", "操作1", "操作2", "操作3"}));
+
+        QTableWidget* index = Child<QTableWidget>(page, "tableWidget_cmd_index");
+        QVERIFY(index->verticalHeader()->isHidden());
+        const QList<QStringList> rows{
+            {"命令ID", "参数1", "参数3", "功能描述"},
+            {"1", "0", "0", "触发获取一次系统状态数据"},
+            {"2", "0", "0", "触发获取一次AHRS数据"},
+            {"3", "<mode>", "0", "设置输出模式：\nMode=1,数据流输出AHRS\nMode=100,禁止数据流模式，进入COMMAD模式"},
+            {"5", "0", "0", "保存当前参数到FLASH"},
+            {"6", "0", "<value>",
+             "读取参数，value为要读取的参数索引,\n例如需读取串口输出波特率,则设置value=3;\n"
+             "读取AHRS输出频率(ODR),则设置value=21;\n读取内部波特率配置，则设置value=31"},
+            {"9", "0", "0", "执行软件重启"},
+            {"14", "<value>", "3",
+             "设置串口输出波特率，单位bps，value的有效值为：\n115200，230400，460800，921600，1500000\n"
+             "value为其他值时,默认采用115200bps\n设置波特率参数后，需要重启才能生效。\n"
+             "不断电的设置流程：设置波特率，保存参数到flash，执行软件复位"},
+            {"14", "<value>", "21",
+             "设置周期性AHRS数据输出频率，单位Hz，value的有效值为：\n1，10，50，100，200，400\n"
+             "value为其他值时，默认采用100Hz\n设置200Hz及以上输出频率，需要将波特率相应提高到115200以\n"
+             "上，满足宽带需求"},
+            {"14", "<value>", "31", "内部滤波器配置，定义同SPI加速度计和陀螺仪滤波配\n置，默认0xBB，即47Hz"},
+        };
+        QCOMPARE(index->rowCount(), rows.size());
+        for (int r = 0; r < rows.size(); ++r) {
+            for (int c = 0; c < 4; ++c) {
+                QCOMPARE(index->item(r, c)->text(), rows[r][c]);
+            }
+        }
+        QStringList indexHeaders;
+        for (int c = 0; c < index->columnCount(); ++c) {
+            indexHeaders << index->horizontalHeaderItem(c)->text();
+        }
+        QCOMPARE(indexHeaders, rows[0]);
+    }
+
+    void sendTabSwitchesTheSettingsGroup()
+    {
+        SerialPortAssistantWidget page(nullptr);
+        auto* tabs = Child<QTabWidget>(page, "tabWidget_send");
+        QCOMPARE(tabs->count(), 1);
+        QCOMPARE(tabs->tabText(0), QString("单条发送"));
+        auto* group = Child<QGroupBox>(page, "groupBox_send_set_customLayout");
+        QCOMPARE(group->title(), QString("发送设置"));
+        QVERIFY(group->isEnabled());
+        QVERIFY(QMetaObject::invokeMethod(&page, "on_tabWidget_send_currentChanged", Q_ARG(int, 1)));
+        QVERIFY(!group->isEnabled());
+        QVERIFY(QMetaObject::invokeMethod(&page, "on_tabWidget_send_currentChanged", Q_ARG(int, 2)));
+        QVERIFY(!group->isEnabled());
+        QVERIFY(QMetaObject::invokeMethod(&page, "on_tabWidget_send_currentChanged", Q_ARG(int, 0)));
+        QVERIFY(group->isEnabled());
+        QVERIFY(QMetaObject::invokeMethod(&page, "on_tabWidget_send_currentChanged", Q_ARG(int, -1)));
+        QVERIFY(group->isEnabled());
+    }
+
+    void receiveViewClearedAfterThreeHundredAppends()
+    {
+        SerialPortAssistantWidget page(nullptr);
+        Click(page, "checkBox_show_time_msg");
+        Click(page, "checkBox_auto_enter");
+        auto* view = Child<QTextEdit>(page, "text_edit_recv");
+        for (int i = 0; i < 150; ++i) {
+            Receive("x");
+            page.RunDisplayTick();
+        }
+        QCOMPARE(view->document()->blockCount(), 150);
+        // Clearing by hand does not restart the count.
+        Click(page, "btn_clear_recv");
+        for (int i = 150; i < 299; ++i) {
+            Receive("x");
+            page.RunDisplayTick();
+        }
+        // The echo of a send is not an append of the tick.
+        Type(page, "S");
+        Click(page, "btn_send_command");
+        Receive("y");
+        page.RunDisplayTick(); // the 300th
+        QVERIFY(view->toPlainText().endsWith("S\ny"));
+        page.RunDisplayTick(); // empty buffer: nothing appended, nothing counted
+        QVERIFY(!view->toPlainText().isEmpty());
+        Receive("z");
+        page.RunDisplayTick(); // the 301st goes with the rest
+        QVERIFY(view->toPlainText().isEmpty());
+        QCOMPARE(Child<QLabel>(page, "label_recv_total_byte")->text(), QString("接收总字节数：301"));
+        Receive("w");
+        page.RunDisplayTick();
+        QCOMPARE(view->toPlainText(), QString("w"));
+    }
+
+    void longPauseKeepsOnlyTheNewestMegabyte()
+    {
+        SerialPortAssistantWidget page(nullptr);
+        Click(page, "checkBox_show_time_msg");
+        Click(page, "checkBox_no_show");
+        const QByteArray chunk(64 * 1024, 'a');
+        for (int i = 0; i < 40; ++i) {
+            Receive(chunk);
+        }
+        Receive("END");
+        Click(page, "checkBox_no_show");
+        page.RunDisplayTick();
+        const QString shown = RecvText(page);
+        QCOMPARE(shown.size(), 1 << 20);
+        QVERIFY(shown.endsWith("aaaEND"));
+        // Every byte is counted, shown or not.
+        QCOMPARE(page.RecvCounter(), uint64_t(40 * 64 * 1024 + 3));
+        QCOMPARE(Child<QLabel>(page, "label_recv_total_byte")->text(),
+                 QString("接收总字节数：%1").arg(40 * 64 * 1024 + 3));
+    }
+
+    void endOfSendShowsGatheredBytesAndKeepsThem()
+    {
+        SerialPortAssistantWidget page(nullptr);
+        Click(page, "checkBox_show_time_msg");
+        Click(page, "checkBox_auto_enter");
+        Click(page, "checkBox_no_show");
+        Receive("old"); // dropped from the display by the send
+        Type(page, "AT");
+        Click(page, "btn_send_command");
+        Receive("XY");
+        const QString echoed = RecvText(page);
+        QVERIFY2(echoed.endsWith("]# Send ASCII >\nAT"), qPrintable(echoed));
+        QTRY_COMPARE_WITH_TIMEOUT(RecvText(page), echoed + "XY", 2000);
+        // Still gathered: the end of the pause shows it as a line of its own.
+        Click(page, "checkBox_no_show");
+        page.RunDisplayTick();
+        QCOMPARE(RecvText(page), echoed + "XY\nXY");
+        QVERIFY(!RecvText(page).contains("old"));
+        QCOMPARE(page.RecvCounter(), uint64_t(5));
+    }
+
+    void resizeLiftsThePauseButNotTheBox()
+    {
+        SerialPortAssistantWidget page(nullptr);
+        Click(page, "checkBox_show_time_msg");
+        auto* box = Child<QCheckBox>(page, "checkBox_no_show");
+        // Paused before the first resize: the resize starts no timer.
+        box->click();
+        page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        Receive("P");
+        QTest::qWait(1300);
+        QVERIFY(RecvText(page).isEmpty());
+
+        box->click();
+        QTRY_COMPARE_WITH_TIMEOUT(RecvText(page), QString("P"), 1000);
+        page.resize(page.width() - 40, page.height() - 30);
+        box->click();
+        QVERIFY(box->isChecked());
+        Receive("Q");
+        QTRY_COMPARE_WITH_TIMEOUT(RecvText(page), QString("P\nQ"), 2500);
+        QVERIFY(box->isChecked());
+    }
+
     void customDialogLayout()
     {
         SerialCustomDialog dialog(nullptr);
@@ -505,6 +752,18 @@ private slots:
         QCOMPARE(labels[1]->text(), QString("描述"));
         QCOMPARE(dialog.findChild<QPushButton*>()->text(), QString("确认"));
         QVERIFY(dialog.windowTitle().isEmpty());
+        auto* layout = qobject_cast<QVBoxLayout*>(dialog.layout());
+        QVERIFY(layout != nullptr);
+        QCOMPARE(layout->contentsMargins(), QMargins(9, 9, 9, 9));
+        QCOMPARE(layout->spacing(), 1);
+        QCOMPARE(layout->count(), 5);
+        QCOMPARE(qobject_cast<QLabel*>(layout->itemAt(0)->widget())->text(), QString("AT指令："));
+        QVERIFY(qobject_cast<QLineEdit*>(layout->itemAt(1)->widget()) != nullptr);
+        QCOMPARE(qobject_cast<QLabel*>(layout->itemAt(2)->widget())->text(), QString("描述"));
+        QVERIFY(qobject_cast<QLineEdit*>(layout->itemAt(3)->widget()) != nullptr);
+        auto* confirm = qobject_cast<QPushButton*>(layout->itemAt(4)->widget());
+        QCOMPARE(confirm->text(), QString("确认"));
+        QCOMPARE(confirm->minimumHeight(), 20);
         QVERIFY(!(dialog.windowFlags() & Qt::WindowContextHelpButtonHint));
         dialog.findChildren<QLineEdit*>()[0]->setText("a");
         dialog.findChildren<QLineEdit*>()[1]->setText("b");

@@ -37,6 +37,10 @@ const char* const kTimeFormat = "yyyy-MM-dd hh:mm:ss.zzz";
 const char* const kNoDescription = "暂无介绍";
 const char* const kEmptyDescription = "暂无描述";
 const char* const kButtonStyle = "QPushButton{ border: 0px }";
+// Bytes kept for the display while it is paused. A fast stream paused for
+// long would otherwise fill memory and then freeze the view with one huge
+// paragraph; only the newest bytes are worth showing anyway.
+const int kMaxPendingBytes = 1 << 20;
 
 QString Now()
 {
@@ -53,6 +57,16 @@ void AppendParagraph(QTextEdit* edit, const QString& text)
     }
     cursor.insertText(text);
     edit->verticalScrollBar()->setValue(edit->verticalScrollBar()->maximum());
+}
+
+// Parameters 3 and 4 are unsigned on the wire but typed freely here: a
+// negative number goes out as its two's complement, and the values that
+// parsing a frame shows (up to 4294967295) build the same frame again.
+uint32_t ReadUnsignedParam(const QString& text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok ? static_cast<uint32_t>(value) : CommandFrameText::ReadUnsigned(text);
 }
 
 QStringList AtHeaderLabels()
@@ -190,6 +204,9 @@ void SerialPortAssistantWidget::slot_display_recv_data(int id, QVariant var1, QV
     const QByteArray bytes = var1.toByteArray();
     m_recv_buffer.append(bytes);
     m_recv_counter += static_cast<uint64_t>(bytes.size());
+    if (m_recv_buffer.size() > kMaxPendingBytes) {
+        m_recv_buffer.remove(0, m_recv_buffer.size() - kMaxPendingBytes);
+    }
 }
 
 void SerialPortAssistantWidget::FlushReceiveBuffer()
@@ -530,8 +547,8 @@ void SerialPortAssistantWidget::on_btn_gen_command_clicked()
     fields.cmd = CommandFrameText::ReadCommandId(ui->lineEdit_id->text());
     fields.f1 = CommandFrameText::ReadFloat(ui->lineEdit_param1->text());
     fields.f2 = CommandFrameText::ReadFloat(ui->lineEdit_param2->text());
-    fields.u1 = CommandFrameText::ReadUnsigned(ui->lineEdit_param3->text());
-    fields.u2 = CommandFrameText::ReadUnsigned(ui->lineEdit_param4->text());
+    fields.u1 = ReadUnsignedParam(ui->lineEdit_param3->text());
+    fields.u2 = ReadUnsignedParam(ui->lineEdit_param4->text());
     fields.i1 = CommandFrameText::ReadSigned(ui->lineEdit_param5->text());
     fields.i2 = CommandFrameText::ReadSigned(ui->lineEdit_param6->text());
     ui->text_edit_send->setPlainText(CommandFrameText::BuildText(fields));

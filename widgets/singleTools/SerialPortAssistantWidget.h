@@ -47,6 +47,8 @@ public:
     bool IsLoopRunning() const { return m_loop_running.load(); }
     uint32_t SendCounter() const { return m_send_counter; }
     uint64_t RecvCounter() const { return m_recv_counter; }
+    // One round of the display tick, without waiting for the timer.
+    void RunDisplayTick() { FlushReceiveBuffer(); }
 
 private slots:
     void on_btn_send_command_clicked();
