@@ -42,3 +42,20 @@ QLabel* LockerButton::GetTextHandle()
 {
     return m_textLabel;
 }
+
+void LockerButton::StyleAsPanelToggle(QWidget* page, const QPixmap& image, const QFont& textFont)
+{
+    SetTextLabel(QStringLiteral("设置"));
+    SetImageLabel(image);
+    const QString name = objectName();
+    setStyleSheet(QString("#%1{background-color:transparent}"
+                          "#%1:hover{background-color:rgba(195,195,195,0.4)}"
+                          "#%1:pressed{background-color:rgba(127,127,127,0.4)}")
+                      .arg(name));
+    // A push button that declares a background but no border keeps its native
+    // bevel, which the Fusion style fills from the transparent colour: black.
+    // Declaring the border on the page lets the colours above show as meant.
+    page->setStyleSheet(page->styleSheet() + QString("#%1{border:none}").arg(name));
+    GetTextHandle()->setStyleSheet("QLabel{color:rgba(183,71,42,1)}");
+    GetTextHandle()->setFont(textFont);
+}

@@ -1,6 +1,7 @@
 #ifndef LOCKERBUTTON_H
 #define LOCKERBUTTON_H
 
+#include <QFont>
 #include <QPixmap>
 #include <QPushButton>
 #include <QString>
@@ -20,6 +21,10 @@ public:
     void SetTextLabel(QString text);
     QLabel* GetImageHandle();
     QLabel* GetTextHandle();
+
+    // The "设置" toggle of the live pages' settings panel: transparent face
+    // with hover and press shades, red-brown caption in the given font.
+    void StyleAsPanelToggle(QWidget* page, const QPixmap& image, const QFont& textFont);
 
 private:
     QLabel* m_imageLabel = nullptr;

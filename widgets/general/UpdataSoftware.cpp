@@ -697,13 +697,18 @@ int UpdataSoftware::Reboot()
 
 // ---- Mode 1 ------------------------------------------------------------------------
 
-int UpdataSoftware::UploadSerial()
+int UpdataSoftware::RunWithFinalReport(int (UpdataSoftware::*steps)())
 {
     m_final_report_posted = false;
-    const int result = UploadSerialSteps();
+    const int result = (this->*steps)();
     m_firmware_file.close();
     FailIfNoFinalReport();
     return result;
+}
+
+int UpdataSoftware::UploadSerial()
+{
+    return RunWithFinalReport(&UpdataSoftware::UploadSerialSteps);
 }
 
 int UpdataSoftware::UploadSerialSteps()
@@ -1129,11 +1134,7 @@ int UpdataSoftware::VerifyRev3Vorqa5(unsigned long size)
 
 int UpdataSoftware::UploadVorqa5()
 {
-    m_final_report_posted = false;
-    const int result = UploadVorqa5Steps();
-    m_firmware_file.close();
-    FailIfNoFinalReport();
-    return result;
+    return RunWithFinalReport(&UpdataSoftware::UploadVorqa5Steps);
 }
 
 int UpdataSoftware::UploadVorqa5Steps()
@@ -1444,11 +1445,7 @@ int UpdataSoftware::AhrsBitchVerify(unsigned int crc)
 
 int UpdataSoftware::UploadAHRSBatch()
 {
-    m_final_report_posted = false;
-    const int result = UploadAHRSBatchSteps();
-    m_firmware_file.close();
-    FailIfNoFinalReport();
-    return result;
+    return RunWithFinalReport(&UpdataSoftware::UploadAHRSBatchSteps);
 }
 
 int UpdataSoftware::UploadAHRSBatchSteps()

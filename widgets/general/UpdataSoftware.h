@@ -166,6 +166,9 @@ private:
     unsigned int* ReplyWords() const;
     WorkerThread* Worker() const;
     void FailIfNoFinalReport();
+    // Runs one upgrade path so that it always ends with a final report and
+    // its firmware file closed, whichever way it returns.
+    int RunWithFinalReport(int (UpdataSoftware::*steps)());
     bool SleepBlocking(unsigned int ms);
     void BatchPause(unsigned int ms);
     int UploadVorqa5Steps();

@@ -129,18 +129,8 @@ void AHRSDataWidget::InitWidget()
     ui->spinBox_lose_pkt->setMinimum(1);
     ui->spinBox_lose_pkt->setValue(10);
 
-    ui->btn_set_customLayout->SetTextLabel(QStringLiteral("设置"));
-    ui->btn_set_customLayout->SetImageLabel(QPixmap(kExpandImage));
-    ui->btn_set_customLayout->setStyleSheet(
-        "#btn_set_customLayout{background-color:transparent}"
-        "#btn_set_customLayout:hover{background-color:rgba(195,195,195,0.4)}"
-        "#btn_set_customLayout:pressed{background-color:rgba(127,127,127,0.4)}");
-    // A push button that declares a background but no border keeps its native
-    // bevel, which the Fusion style fills from the transparent colour: black.
-    // Declaring the border from the page lets the colours above show as meant.
-    setStyleSheet("#btn_set_customLayout{border:none}");
-    ui->btn_set_customLayout->GetTextHandle()->setStyleSheet("QLabel{color:rgba(183,71,42,1)}");
-    ui->btn_set_customLayout->GetTextHandle()->setFont(QFont(QStringLiteral("大小"), 10, 87));
+    ui->btn_set_customLayout->StyleAsPanelToggle(this, QPixmap(kExpandImage),
+                                                 QFont(QStringLiteral("大小"), 10, 87));
 
     ui->hs_ahrs_update_rate->setValue(100);
     ui->hs_label_update_rate->setValue(50);

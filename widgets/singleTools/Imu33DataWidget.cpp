@@ -152,20 +152,10 @@ void Imu33DataWidget::InitSetWidget()
     ui->spinBox->setSingleStep(2);
     ui->spinBox->setMaximum(60);
 
-    ui->btn_set_customLayout->SetTextLabel(QStringLiteral("设置"));
-    ui->btn_set_customLayout->SetImageLabel(QPixmap(kExpandImage));
-    ui->btn_set_customLayout->setStyleSheet(
-        "#btn_set_customLayout{background-color:transparent}"
-        "#btn_set_customLayout:hover{background-color:rgba(195,195,195,0.4)}"
-        "#btn_set_customLayout:pressed{background-color:rgba(127,127,127,0.4)}");
-    // Without a declared border the native bevel is filled from the
-    // transparent colour and the button shows as a black box.
-    setStyleSheet("#btn_set_customLayout{border:none}");
     QFont font = ui->btn_set_customLayout->GetTextHandle()->font();
     font.setPointSize(10);
     font.setWeight(87);
-    ui->btn_set_customLayout->GetTextHandle()->setStyleSheet("QLabel{color:rgba(183,71,42,1)}");
-    ui->btn_set_customLayout->GetTextHandle()->setFont(font);
+    ui->btn_set_customLayout->StyleAsPanelToggle(this, QPixmap(kExpandImage), font);
 
     ui->hs_label_update_rate->setValue(50);
     ui->spinBox->setValue(10);
