@@ -13,7 +13,9 @@
 #include <iostream>
 #include <sstream>
 
+#include "commom/CheckedFile.h"
 #include "commom/CommonFunction.h"
+#include "commom/ThrottledLog.h"
 
 namespace {
 
@@ -367,6 +369,68 @@ private slots:
 
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Cannot open file for writing:"));
         QVERIFY(!WriteJsonFile(dir.filePath("no/such/dir/x.json"), {{"a", 1}}));
+    }
+
+    void checkedFileReportsEveryFailedStep()
+    {
+        QTemporaryDir dir;
+        CheckedFile missing(dir.filePath("no/such/dir/x.dat"));
+        QVERIFY(!missing.Open());
+        QVERIFY(!missing.Write(QByteArray("abc")));
+        QVERIFY(missing.ErrorText().startsWith(QStringLiteral("文件打开失败：") + dir.filePath("no/such/dir/x.dat")));
+
+        if (QFile::exists("/dev/full")) {
+            // The system refuses the bytes only when they leave Qt's buffer:
+            // the failure must still surface, at the latest on close.
+            CheckedFile full("/dev/full");
+            QVERIFY(full.Open(QIODevice::WriteOnly));
+            bool ok = full.Write(QByteArray(100, 'x'));
+            ok = full.Close() && ok;
+            QVERIFY(!ok);
+            QVERIFY(full.ErrorText().startsWith(QStringLiteral("文件写入失败：/dev/full")));
+        }
+
+        CheckedFile good(dir.filePath("good.dat"));
+        QVERIFY(good.Open());
+        QVERIFY(good.Write(QByteArray("12")) && good.Write("345", 3));
+        QVERIFY(good.Close());
+        QCOMPARE(good.BytesWritten(), qint64(5));
+        QCOMPARE(ReadAll(dir.filePath("good.dat")), QByteArray("12345"));
+    }
+
+    void checkedFileWriteAllReplacesWholeOrNothing()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("settings.json");
+        QVERIFY(CheckedFile::WriteAll(path, "old"));
+        QVERIFY(CheckedFile::WriteAll(path, "new content"));
+        QCOMPARE(ReadAll(path), QByteArray("new content"));
+
+        QString error;
+        QVERIFY(!CheckedFile::WriteAll(dir.filePath("missing/x.json"), "x", &error));
+        QVERIFY(error.startsWith(QStringLiteral("文件打开失败：")));
+    }
+
+    void throttledLogLetsOneLineThroughAndCountsTheRest()
+    {
+        ThrottledLog log(60000);
+        int suppressed = -1;
+        QVERIFY(log.Allow(&suppressed));
+        QCOMPARE(suppressed, 0);
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY(!log.Allow(&suppressed));
+        }
+        log.Reset();
+        QVERIFY(log.Allow(&suppressed));
+        QCOMPARE(suppressed, 0);
+
+        ThrottledLog quick(20);
+        QVERIFY(quick.Allow());
+        QVERIFY(!quick.Allow());
+        QVERIFY(!quick.Allow());
+        bool allowed = false;
+        QTRY_VERIFY(allowed || (allowed = quick.Allow(&suppressed)));
+        QVERIFY(suppressed >= 2);
     }
 };
 
