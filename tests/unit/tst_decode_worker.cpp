@@ -1,6 +1,8 @@
 // Offline decoding driven straight through the worker: recorded streams with
 // garbage, broken and truncated frames, and the exact tables they give.
 
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -9,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <thread>
 
 #include <sys/stat.h>
@@ -47,6 +50,145 @@ QString ReadText(const QString& path)
         return QString("<missing>");
     }
     return QString::fromUtf8(f.readAll());
+}
+
+// Recordings of every decode type made from a fixed seed: frames of random
+// fields (awkward floats included), garbage, broken and short frames.
+class RecordingMaker
+{
+public:
+    explicit RecordingMaker(uint32_t seed) : m_rng(seed) {}
+
+    uint32_t Next() { return m_rng(); }
+
+    // Values that stress number formatting: any bit pattern, halves that sit
+    // exactly between two six-digit results, large integers, tiny numbers,
+    // zeros of both signs, infinities and not-a-number.
+    float AwkwardFloat()
+    {
+        const uint32_t r = Next();
+        switch (r % 8) {
+        case 0: {
+            const uint32_t bits = Next();
+            float f;
+            std::memcpy(&f, &bits, sizeof f);
+            return f;
+        }
+        case 1: return float(int(Next() % 2000001) - 1000000) / 8.f;
+        case 2: return float(1000000 + Next() % 9000000) * ((r & 256) ? 1.f : -10.f);
+        case 3: return float(int(Next() % 200001) - 100000) * 1e-7f;
+        case 4: return std::ldexp(float(Next() % 4096), int(Next() % 80) - 40);
+        case 5: {
+            static const float special[] = {0.f, -0.f, std::numeric_limits<float>::infinity(),
+                                            -std::numeric_limits<float>::infinity(),
+                                            std::numeric_limits<float>::quiet_NaN(), 999999.5f, 9999995.f,
+                                            1e-5f, 0.0001f, 123456.5f, 1e-45f, 3.4e38f};
+            return special[Next() % 12];
+        }
+        default: return float(int(Next() % 20001) - 10000) / 100.f;
+        }
+    }
+
+    QByteArray Payload(int size)
+    {
+        QByteArray p(size, '\0');
+        for (int at = 0; at + 4 <= size; at += 4) {
+            const float f = AwkwardFloat();
+            std::memcpy(p.data() + at, &f, 4);
+        }
+        for (int i = 0; i < size % 4; ++i) {
+            p[size - 1 - i] = char(Next());
+        }
+        // Sprinkle plain integers and bytes over the floats.
+        for (int k = 0; k < size / 16; ++k) {
+            p[int(Next() % uint32_t(size))] = char(Next());
+        }
+        return p;
+    }
+
+    // A frame, now and then preceded by garbage, damaged or cut short.
+    void Frame(QByteArray& out, uint16_t id, const QByteArray& payload)
+    {
+        const uint32_t r = Next() % 16;
+        if (r == 0) {
+            out += Payload(int(Next() % 40)); // garbage between frames
+        }
+        QByteArray frame = BuildDeviceFrame(id, r == 1 ? payload.left(int(Next() % uint32_t(payload.size()))) : payload);
+        if (r == 2) {
+            const int at = 2 + int(Next() % uint32_t(frame.size() - 2));
+            frame[at] = char(frame[at] ^ (1 << (Next() % 8)));
+        }
+        out += frame;
+    }
+
+    QByteArray CanLine(int id, bool tidy)
+    {
+        QByteArray line = "1.2345 1 " + QByteArray::number(id) + " Rx d 8";
+        for (int i = 0; i < 8; ++i) {
+            line += ' ' + QByteArray::number(Next() % 256, 16).rightJustified(2, '0').toUpper();
+        }
+        if (!tidy) {
+            line += " Length = 0 BitCount = 64";
+        }
+        return line + ((Next() & 1) ? "\r\n" : "\n");
+    }
+
+private:
+    std::mt19937 m_rng;
+};
+
+QByteArray MakeRecording(int type, uint32_t seed)
+{
+    RecordingMaker m(seed);
+    QByteArray out;
+    auto frames = [&](std::initializer_list<std::pair<uint16_t, int>> kinds, int count) {
+        for (int i = 0; i < count; ++i) {
+            const auto& kind = *(kinds.begin() + m.Next() % kinds.size());
+            m.Frame(out, kind.first, m.Payload(kind.second));
+        }
+    };
+    switch (type) {
+    case DECODE_AHRS:
+        if (seed & 1) {
+            m.Frame(out, FRAME_GNSS_UWB_DATA, m.Payload(1162));
+        }
+        frames({{FRAME_AHRS_DATA, 44}, {FRAME_AHRS_DATA, 44}, {FRAME_AHRS_MAG_DATA, 56}, {FRAME_VERSION, 78},
+                {FRAME_GNSS_UWB_DATA, 1162}},
+               300);
+        break;
+    case DECODE_INS_RTK: frames({{FRAME_INS_DATA, 86}, {FRAME_RTK_DATA, 59}, {FRAME_RTK_HEADING, 24}}, 200); break;
+    case DECODE_ARRAY4: frames({{FRAME_CALIB_PUBLISH, 8264}, {FRAME_CALIB_PUBLISH_ALT, 8264}}, 4); break;
+    case DECODE_ARRAY8: frames({{FRAME_ARRAY8_RECORDS, 11848}, {FRAME_AHRS_DATA, 44}}, 4); break;
+    case DECODE_ARRAY32: frames({{FRAME_ARRAY32_RECORDS, 33352}}, 2); break;
+    case DECODE_IMU33: frames({{FRAME_IMU33_DATA, 932}, {FRAME_IMU33_DATA, 932}, {FRAME_AHRS_DATA, 44}}, 60); break;
+    case DECODE_WAIST_FEET:
+        frames({{FRAME_WAIST_NAV, 64}, {FRAME_LEFT_FOOT_NAV, 64}, {FRAME_RIGHT_FOOT_NAV, 64}, {FRAME_VERSION, 78}},
+               200);
+        break;
+    case DECODE_BDDB_SENSOR:
+        for (int i = 0; i < 300; ++i) {
+            QByteArray f = QByteArray::fromHex("BD") + QByteArray(1 + int(m.Next() % 3), '\xDB') + "\n"
+                           + m.Payload(30);
+            uint8_t x = 0;
+            for (char c : f) {
+                x ^= uint8_t(c);
+            }
+            f += char(m.Next() % 16 == 0 ? x ^ 1 : x);
+            out += (m.Next() % 8 == 0) ? m.Payload(int(m.Next() % 20)) + f : f;
+        }
+        break;
+    case DECODE_SYNC_ATTITUDE: frames({{700, 49}, {701, 49}, {FRAME_VERSION, 20}}, 300); break;
+    case DECODE_CAN_LOG:
+        out += "date Mon Dec 7 12:00:00 2026\nbase hex  timestamps absolute\n";
+        for (int i = 0; i < 400; ++i) {
+            const uint32_t r = m.Next() % 32;
+            const int id = r == 0 ? 70 : (r == 1 ? 65 + int(m.Next() % 5) : 65 + i % 5);
+            out += r == 2 ? QByteArray("short line\n") : m.CanLine(id, r != 3);
+        }
+        break;
+    default: break;
+    }
+    return out;
 }
 
 struct Run
@@ -532,6 +674,56 @@ private slots:
         writer.join();
         QCOMPARE(run.finals, QStringList{"解码完成，解码误码数：0,解码成功数：1"});
         QCOMPARE(run.progress, (QList<int>{100, 100, 100}));
+    }
+
+    // Generated recordings of every decode type; the digests were taken
+    // from the tables of the one-stream-per-row writer, so any change of a
+    // single byte in any table shows here.
+    void everyTypeGivesTheSameTables_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<uint>("seed");
+        QTest::addColumn<QStringList>("digests"); // file name and start of its SHA-256
+        QTest::newRow("ahrs") << int(DECODE_AHRS) << 2u << QStringList{"output_rec.txt 2cf0480ba0fab218"};
+        QTest::newRow("ahrs, gnss first") << int(DECODE_AHRS) << 1u << QStringList{"output_rec.txt b9177b9583116743"};
+        QTest::newRow("ins-rtk") << int(DECODE_INS_RTK) << 3u << QStringList{"output_rec.txt 4d72d5ba22adfe09"};
+        QTest::newRow("array 4") << int(DECODE_ARRAY4) << 4u << QStringList{"output_rec.txt cbae34685883436b"};
+        QTest::newRow("array 8") << int(DECODE_ARRAY8) << 5u << QStringList{"output_rec.txt 9d6e86518123e09d"};
+        QTest::newRow("array 32") << int(DECODE_ARRAY32) << 6u << QStringList{"output_rec.txt eccbd334f0a4e3ad"};
+        QTest::newRow("33-imu") << int(DECODE_IMU33) << 7u << QStringList{"output_rec.txt 969f4bb6bce53cc5"};
+        QTest::newRow("waist and feet") << int(DECODE_WAIST_FEET) << 8u << QStringList{"右足_output_rec.txt f34c32919db8cfc1", "左足_output_rec.txt 8b51adc590a0d28d",
+                                   "腰部_output_rec.txt f532f409d797a365"};
+        QTest::newRow("bd db sensor") << int(DECODE_BDDB_SENSOR) << 9u << QStringList{"output_rec.txt 4f95e7ff7f5aa7ed"};
+        QTest::newRow("sync attitude") << int(DECODE_SYNC_ATTITUDE) << 10u << QStringList{"output_rec.txt 56155d7723b8e82e"};
+        QTest::newRow("can log") << int(DECODE_CAN_LOG) << 11u << QStringList{"output_rec.txt e7dadc721f94eee6"};
+    }
+
+    void everyTypeGivesTheSameTables()
+    {
+        QFETCH(int, type);
+        QFETCH(uint, seed);
+        QFETCH(QStringList, digests);
+        QTemporaryDir dir;
+        const QString src = dir.path() + "/rec.dat";
+        QFile f(src);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(MakeRecording(type, seed));
+        f.close();
+        const Run run = Decode(src, type, dir.path());
+        QCOMPARE(run.finals.size(), 1);
+        QVERIFY(run.finals[0].startsWith("解码完成"));
+        QStringList got;
+        for (const QString& name : QDir(dir.path()).entryList({"*output_rec.txt"}, QDir::Files, QDir::Name)) {
+            QFile table(dir.path() + "/" + name);
+            QVERIFY(table.open(QIODevice::ReadOnly));
+            got << name + ' '
+                       + QCryptographicHash::hash(table.readAll(), QCryptographicHash::Sha256).toHex().left(16);
+            if (qEnvironmentVariableIsSet("CORVANTA_KEEP_TABLES")) {
+                QFile::copy(table.fileName(), qEnvironmentVariable("CORVANTA_KEEP_TABLES") + "/"
+                                                  + QTest::currentDataTag() + "-" + name);
+            }
+        }
+        QCOMPARE(got.join(" | "), digests.join(" | "));
     }
 
     void secondDecodingRefusedWhileOneRuns()
