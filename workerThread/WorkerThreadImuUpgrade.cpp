@@ -2,9 +2,15 @@
 
 #include <QTimer>
 
+#include "commom/Global.h"
 #include "commom/Logger.h"
 #include "widgets/general/UpLoadData.h"
 #include "widgets/general/UpdataSoftware.h"
+
+namespace {
+// Read time-out of the port in normal (event-driven) operation.
+constexpr int kEventTimeoutMs = 20;
+} // namespace
 
 void WorkerThreadImu::SoftwareUpdata(UpLoadData data)
 {
@@ -36,11 +42,24 @@ void WorkerThreadImu::SoftwareUpdata(UpLoadData data)
     case 3:
         LOG_INFO() << "设置USB转CAN波特率";
         engine.SetUsbToCanBaud();
-        // Only the adapter-baud operation hands the port back; after an
-        // upgrade the page ends the connection.
-        ConnectReadHandler();
         break;
     default:
         break;
+    }
+
+    // However the run ended, the port goes back to the connection: a
+    // device that returns to its application (after a cancel or a failure)
+    // streams at the connection's rate to a working read handler, and after
+    // a success the page ends the connection (the batch run has closed the
+    // port by then).
+    if (m_pSerialPort && m_pSerialPort->IsOpen()) {
+        bool ok = false;
+        const int baud = g_connection_baud_rate.Get().trimmed().toInt(&ok);
+        if (ok && baud > 0)
+            SetBaudRate(static_cast<BaudRateType>(baud));
+        m_pSerialPort->SetQueryMode(SerialPort::EventDriven);
+        m_pSerialPort->SetTimeout(kEventTimeoutMs);
+        InitParseStatus();
+        ConnectReadHandler();
     }
 }

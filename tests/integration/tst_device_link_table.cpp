@@ -1,5 +1,8 @@
 #include "DeviceLinkHarness.h"
 
+#include <QTemporaryDir>
+
+#include "support/UpgradeBench.h"
 #include "widgets/general/UpLoadData.h"
 #include "widgets/general/UpgradeProcessInformation.h"
 
@@ -191,10 +194,16 @@ private slots:
         StopPolling(device);
         g_cancelUpgradeFlag.store(false);
 
+        // A sound image: the engine judges the file before the device hears
+        // anything, and this device never syncs, so the run ends by a cancel.
+        QTemporaryDir dir;
+        QFile image(dir.filePath("run.firmware"));
+        QVERIFY(image.open(QIODevice::WriteOnly) && image.write(UpgradeBench::EncipheredImage(64)) > 0);
+        image.close();
         UpLoadData data;
         data.mode = 1;
         data.baud = 115200;
-        data.path = QStringLiteral("/nonexistent/corvanta/none.firmware");
+        data.path = image.fileName();
         SendDataHandleManager::GetInstance()->SendMessageToIMU(IMU_MSG_FIRMWARE_UPGRADE, QVariant::fromValue(data),
                                                                QVariant());
         device.Pump(3000, [&]() { return !device.all.isEmpty(); });
@@ -210,6 +219,7 @@ private slots:
         device.Pump(300);
         // Still running: the requests above met the engine, not an idle port.
         QVERIFY(m_worker->IsUpgradeRunning());
+        g_cancelUpgradeFlag.store(true);
 
         device.Pump(10000, [this]() { return !m_worker->IsUpgradeRunning(); });
         QVERIFY(!m_worker->IsUpgradeRunning());
@@ -217,16 +227,17 @@ private slots:
         const QList<PageMessage> progress = Messages(PAGE_MSG_UPGRADE_PROGRESS);
         QVERIFY(!progress.isEmpty());
         QCOMPARE(progress.last().var1.value<UpgradeProcessInformation>().cancelType,
-                 int32_t(CANCEL_UPGRADE_FAILED));
+                 int32_t(CANCEL_UPGRADE_BY_USER));
+        g_cancelUpgradeFlag.store(false);
         QVERIFY(!device.all.contains("DROPPED"));
         QCOMPARE(device.Count(CMD_SET_MODE), 0);
 
-        // Afterwards requests reach the line again; the read handler stays
-        // off until the port is opened anew.
+        // Afterwards requests reach the line again and the read handler is
+        // back: the device, back in its application, is heard.
         SendDataHandleManager::GetInstance()->SendMessageToIMU(IMU_MSG_SEND_RAW, QByteArray("AFTER"), QVariant());
         device.Pump(2000, [&]() { return device.all.contains("AFTER"); });
         QVERIFY(device.all.contains("AFTER"));
-        QCOMPARE(OnWorker([this]() { return m_worker->IsReadHandlerConnected(); }), false);
+        QCOMPARE(OnWorker([this]() { return m_worker->IsReadHandlerConnected(); }), true);
         Disconnect(device);
         Connect(device, "115200");
         QCOMPARE(OnWorker([this]() { return m_worker->IsReadHandlerConnected(); }), true);

@@ -41,6 +41,8 @@ private slots:
     void countRefusedByTheUser();
     void crcNotConfirmed();
     void silentAdapterUntilCancel();
+    void refusedBeforeTheBus_data();
+    void refusedBeforeTheBus();
     void idReplyParser();
 
 private:
@@ -183,6 +185,34 @@ void TestUpgradeCanBatch::silentAdapterUntilCancel()
     QCOMPARE(m_bench.Reports().last().info.cancelType, int(CANCEL_UPGRADE_BY_USER));
     QVERIFY(!m_bench.DialogTexts().contains("升级失败"));
     QCOMPARE(m_bench.LabelText("label_upgrade"), QString("升级结束："));
+}
+
+void TestUpgradeCanBatch::refusedBeforeTheBus_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("not a firmware name") << "fw#CRC12345.bin" << UpgradeBench::EncipheredImage(100) << "文件命名错误";
+    QTest::newRow("truncated") << "cut#CRC1.firmware" << UpgradeBench::EncipheredImage(2000).left(1000)
+                               << "固件文件读取错误";
+}
+
+void TestUpgradeCanBatch::refusedBeforeTheBus()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    FakeCanAdapter::Options options;
+    options.deviceIds = {41u};
+    FakeCanAdapter fake(m_bench.Pty(), options);
+    m_bench.Start(m_bench.WriteFirmware(name, bytes));
+
+    QVERIFY(Run(fake, 30000));
+    QVERIFY(fake.AtCommands().isEmpty());
+    QCOMPARE(fake.IdQueries(), 0);
+    QVERIFY(m_bench.LogText().contains(text));
+    QCOMPARE(m_bench.Reports().last().info.cancelType, int(CANCEL_UPGRADE_FAILED));
+    QVERIFY(!m_bench.DialogTexts().contains("设备数量是否符合实际"));
 }
 
 void TestUpgradeCanBatch::idReplyParser()

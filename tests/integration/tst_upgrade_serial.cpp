@@ -31,7 +31,8 @@ void TestUpgradeSerial::fullUpgrade()
     QByteArray plain;
     const QByteArray file = UpgradeBench::EncipheredImage(200, &plain);
     QCOMPARE(file.size(), 208);
-    const QString path = m_bench.WriteFirmware("imu.firmware", file);
+    // Named like a scratch file the engine once kept in the working folder.
+    const QString path = m_bench.WriteFirmware("test1.firmware", file);
 
     FakeBootloader::Options options;
     options.flashSize = 1024; // larger than the image: the CRC covers the 0xFF padding
@@ -96,7 +97,8 @@ void TestUpgradeSerial::fullUpgrade()
     QVERIFY(!m_bench.DialogTexts().contains("升级失败"));
     QCOMPARE(m_bench.LabelText("label_upgrade"), QString("升级结束："));
     QVERIFY(m_bench.LogText().contains("升级成功"));
-    QVERIFY(m_bench.NoTempFiles());
+    QCOMPARE(UpgradeBench::ReadFile(path), file);
+    QVERIFY(QFile::remove(path));
 }
 
 void TestUpgradeSerial::droppedAcknowledgementIsResent()

@@ -1,14 +1,18 @@
 // The framed serial upgrade when it must not succeed: a CRC the device
-// does not confirm, a cancel in the middle, and images refused before the
-// device is erased. Each run ends with one final report and the page idle.
+// does not confirm, a cancel in the middle or in the erase wait, a flash
+// size no device has, and images refused before the device hears a word.
+// Each run ends with one final report and the page idle.
 #include <QDir>
+#include <QLabel>
 #include <QtTest>
 
 #include "support/FakeBootloader.h"
 #include "support/PtyDevice.h"
+#include "support/StreamingImuDevice.h"
 #include "support/UpgradeBench.h"
 #include "commom/Global.h"
 #include "widgets/general/UpgradeProcessInformation.h"
+#include "widgets/singleTools/AHRSDataWidget.h"
 
 class TestUpgradeSerialFailures : public QObject
 {
@@ -20,6 +24,8 @@ private slots:
 
     void crcMismatchFails();
     void cancelInTheMiddle();
+    void cancelDuringTheEraseWait();
+    void flashSizeBeyondAnyDeviceFails();
     void imageWithoutHeaderIsRefusedBeforeErase_data();
     void imageWithoutHeaderIsRefusedBeforeErase();
 
@@ -29,7 +35,9 @@ private:
 
 void TestUpgradeSerialFailures::crcMismatchFails()
 {
-    const QString path = m_bench.WriteFirmware("crc.firmware", UpgradeBench::EncipheredImage(200));
+    // Named like a scratch file the engine once kept in the working folder.
+    const QByteArray file = UpgradeBench::EncipheredImage(200);
+    const QString path = m_bench.WriteFirmware("test2.firmware", file);
     FakeBootloader::Options options;
     options.wrongCrc = true;
     FakeBootloader fake(m_bench.Pty(), options);
@@ -45,7 +53,8 @@ void TestUpgradeSerialFailures::crcMismatchFails()
     QVERIFY(!m_bench.DialogTexts().contains("全部升级成功"));
     QCOMPARE(m_bench.Disconnects(), 0);
     QVERIFY(m_bench.LogText().contains("校验失败，请重新升级"));
-    QVERIFY(m_bench.NoTempFiles());
+    QCOMPARE(UpgradeBench::ReadFile(path), file);
+    QVERIFY(QFile::remove(path));
 }
 
 void TestUpgradeSerialFailures::cancelInTheMiddle()
@@ -74,38 +83,74 @@ void TestUpgradeSerialFailures::cancelInTheMiddle()
     QCOMPARE(m_bench.LabelText("label_upgrade"), QString("升级结束："));
     QVERIFY(m_bench.LogText().contains("正在取消升级..."));
     QVERIFY(m_bench.NoTempFiles());
+
+    // The device streams again: its frames reach the AHRS page.
+    AHRSDataWidget ahrs(nullptr);
+    QLabel* time = ahrs.findChild<QLabel*>("label_mcu_time");
+    const QString before = time->text();
+    int n = 0;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        m_bench.Pty().Write(StreamingImuDevice::AhrsFrame(StreamingImuDevice::StreamSample(n++)))
+            && time->text() != before,
+        20000);
+}
+
+void TestUpgradeSerialFailures::cancelDuringTheEraseWait()
+{
+    FakeBootloader fake(m_bench.Pty(), FakeBootloader::Options());
+    m_bench.Start(m_bench.WriteFirmware("erase.firmware", UpgradeBench::EncipheredImage(200)));
+    bool clicked = false;
+    QVERIFY(m_bench.RunToIdle(fake, 60000, [&]() {
+        if (!clicked && fake.CountOf(35) >= 1) {
+            clicked = true;
+            m_bench.ClickUpgradeButton();
+        }
+    }));
+    QVERIFY(clicked);
+    QCOMPARE(fake.ChunkCount(), 0);
+    QCOMPARE(m_bench.Reports().last().info.cancelType, int(CANCEL_UPGRADE_BY_USER));
+    QVERIFY(!m_bench.LogText().contains("擦除成功"));
+    QVERIFY(!m_bench.LogText().contains("开始升级..."));
+}
+
+void TestUpgradeSerialFailures::flashSizeBeyondAnyDeviceFails()
+{
+    FakeBootloader::Options options;
+    options.flashSize = 0xFFFFFFF0u;
+    FakeBootloader fake(m_bench.Pty(), options);
+    m_bench.Start(m_bench.WriteFirmware("flash.firmware", UpgradeBench::EncipheredImage(200)));
+    QVERIFY(m_bench.RunToIdle(fake, 60000));
+    QCOMPARE(fake.CountOf(34), 3); // asked once, refused at once
+    QCOMPARE(fake.CountOf(41), 0);
+    QCOMPARE(m_bench.Reports().last().info.cancelType, int(CANCEL_UPGRADE_FAILED));
+    QVERIFY(m_bench.LogText().contains("请求bootloader固件大小失败"));
 }
 
 void TestUpgradeSerialFailures::imageWithoutHeaderIsRefusedBeforeErase_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<bool>("blockTempFile");
-    QTest::newRow("empty") << QByteArray() << false;
-    QTest::newRow("shorter than its header") << QByteArray::fromHex("00112233445502") << false;
-    QTest::newRow("temporary file cannot be made") << UpgradeBench::EncipheredImage(200) << true;
+    QTest::addColumn<QString>("text");
+    QByteArray unknown;
+    UpgradeBench::EncipheredImage(64, &unknown);
+    unknown[6] = 3; // no image type has it
+    QTest::newRow("empty") << QByteArray() << "固件文件读取错误";
+    QTest::newRow("shorter than its header") << QByteArray::fromHex("00112233445502") << "固件文件读取错误";
+    QTest::newRow("cut to 1000 bytes") << UpgradeBench::EncipheredImage(2000).left(1000) << "固件文件读取错误";
+    QTest::newRow("unknown image type") << UpgradeBench::Encipher(unknown) << "固件对应类型错误";
 }
 
 void TestUpgradeSerialFailures::imageWithoutHeaderIsRefusedBeforeErase()
 {
     QFETCH(QByteArray, bytes);
-    QFETCH(bool, blockTempFile);
-    // A folder in the way of the deciphered copy makes its open fail.
-    if (blockTempFile)
-        QVERIFY(QDir(QDir::currentPath()).mkdir("test2.firmware"));
+    QFETCH(QString, text);
     FakeBootloader fake(m_bench.Pty(), FakeBootloader::Options());
     m_bench.Start(m_bench.WriteFirmware("refused.firmware", bytes));
 
-    const bool idle = m_bench.RunToIdle(fake, 30000);
-    if (blockTempFile)
-        QVERIFY(QDir(QDir::currentPath()).rmdir("test2.firmware"));
-    QVERIFY(idle);
-    QCOMPARE(fake.RequestStringCount(), 0);
-    QCOMPARE(fake.CountOf(33), 0);
-    QCOMPARE(fake.CountOf(35), 0);
-    QCOMPARE(fake.ChunkCount(), 0);
+    QVERIFY(m_bench.RunToIdle(fake, 30000));
+    QVERIFY(fake.Stream().isEmpty()); // the device stays in its application
     QCOMPARE(m_bench.Reports().last().info.cancelType, int(CANCEL_UPGRADE_FAILED));
+    QVERIFY(m_bench.LogText().contains(text));
     QVERIFY(m_bench.DialogTexts().contains("升级失败"));
-    QVERIFY(m_bench.NoTempFiles());
 }
 
 QTEST_MAIN(TestUpgradeSerialFailures)

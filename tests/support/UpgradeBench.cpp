@@ -1,6 +1,5 @@
 #include "UpgradeBench.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -293,12 +292,18 @@ QByteArray UpgradeBench::EncipheredImage(int plainSize, QByteArray* plainOut)
     }
     if (plainOut)
         *plainOut = plain;
-    auto cipher = FirmwareCipher::WithProgramKey();
-    QBuffer source(&plain);
-    source.open(QIODevice::ReadOnly);
+    return Encipher(plain);
+}
+
+QByteArray UpgradeBench::Encipher(const QByteArray& plain)
+{
     QByteArray enciphered;
-    QBuffer target(&enciphered);
-    target.open(QIODevice::WriteOnly);
-    cipher->PassFile(source, target, FirmwareCipher::Encipher);
+    FirmwareCipher::WithProgramKey()->PassBytes(plain, &enciphered, FirmwareCipher::Encipher);
     return enciphered;
+}
+
+QByteArray UpgradeBench::ReadFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }

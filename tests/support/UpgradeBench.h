@@ -76,6 +76,9 @@ public:
     // A plain image whose header names type G (byte 6 = 2), enciphered as
     // the cipher tool would.
     static QByteArray EncipheredImage(int plainSize, QByteArray* plainOut = nullptr);
+    static QByteArray Encipher(const QByteArray& plain);
+    // A file's bytes ("<unreadable>" when it cannot be read).
+    static QByteArray ReadFile(const QString& path);
     // A 34-byte long command frame.
     static QByteArray LongCommand(uint16_t cmd, float f1, float f2, uint32_t u1, uint32_t u2, int32_t i1,
                                   int32_t i2);

@@ -1,11 +1,13 @@
 #include "widgets/general/FirmwareCipher.h"
 
+#include <QBuffer>
 #include <QIODevice>
 
 #include <openssl/evp.h>
 
 #include <cstring>
 
+#include "commom/CommonFunction.h"
 #include "commom/Global.h"
 #include "widgets/general/FirmwareKeys.h"
 
@@ -103,4 +105,42 @@ bool FirmwareCipher::PassFile(QIODevice& source, QIODevice& target, Direction di
             return fail(target.errorString());
     }
     return true;
+}
+
+bool FirmwareCipher::PassBytes(const QByteArray& source, QByteArray* target, Direction direction,
+                               QString* error)
+{
+    QByteArray in = source;
+    QBuffer reader(&in);
+    reader.open(QIODevice::ReadOnly);
+    target->clear();
+    target->reserve(in.size() + kBlockSize);
+    QBuffer writer(target);
+    writer.open(QIODevice::WriteOnly);
+    return PassFile(reader, writer, direction, error);
+}
+
+unsigned int FirmwareCipher::PaddedImageCrc(const QByteArray& image, qint64 length, qint64 span)
+{
+    const qint64 taken = qBound<qint64>(0, length, image.size());
+    unsigned int sum = 0;
+    const unsigned char* data = reinterpret_cast<const unsigned char*>(image.constData());
+    // Fed in pieces, the CRC equals the one of the bytes one by one.
+    for (qint64 at = 0; at < taken;) {
+        if (g_app_is_exit)
+            ForceExitApplication();
+        const qint64 n = qMin<qint64>(65536, taken - at);
+        sum = crc32(data + at, static_cast<unsigned int>(n), sum);
+        at += n;
+    }
+    unsigned char pad[4096];
+    std::memset(pad, 0xFF, sizeof(pad));
+    for (qint64 at = taken; at < span;) {
+        if (g_app_is_exit)
+            ForceExitApplication();
+        const qint64 n = qMin<qint64>(static_cast<qint64>(sizeof(pad)), span - at);
+        sum = crc32(pad, static_cast<unsigned int>(n), sum);
+        at += n;
+    }
+    return sum;
 }

@@ -1,6 +1,7 @@
 #ifndef FIRMWARECIPHER_H
 #define FIRMWARECIPHER_H
 
+#include <QByteArray>
 #include <QString>
 
 #include <memory>
@@ -48,6 +49,16 @@ public:
     // read, a write or the cipher fails; the target may then hold a part.
     bool PassFile(QIODevice& source, QIODevice& target, Direction direction,
                   QString* error = nullptr);
+    // The same pass held in memory: a deciphered firmware never needs a
+    // copy on disk. False with an error text when the cipher fails.
+    bool PassBytes(const QByteArray& source, QByteArray* target, Direction direction,
+                   QString* error = nullptr);
+
+    // CRC-32 (initial value 0) of the first length bytes of image (never
+    // past its end), followed by 0xFF bytes up to span, as a device's flash
+    // holds an image shorter than itself. An image of span bytes or more
+    // is taken without padding.
+    static unsigned int PaddedImageCrc(const QByteArray& image, qint64 length, qint64 span);
 
 private:
     struct Contexts;

@@ -26,25 +26,6 @@ enum ReplyWord { REPLY_ACK_OFFSET = 0, REPLY_DEVICE_CRC = 1, REPLY_SYNC_STATUS =
 // Offset no chunk can be acknowledged with.
 const unsigned int kNoAckOffset = 1000000;
 
-// The deciphered image lives in the working directory only while it is
-// looked at; the guard removes it on every way out.
-class TempImageFile
-{
-public:
-    explicit TempImageFile(const QString& name) : m_file(name) {}
-    ~TempImageFile()
-    {
-        m_file.close();
-        if (m_file.exists() && !m_file.remove())
-            LOG_INFO() << "无法删除临时文件" << m_file.fileName();
-    }
-    bool Open() { return m_file.open(QIODevice::ReadWrite | QIODevice::Truncate); }
-    QFile& File() { return m_file; }
-
-private:
-    QFile m_file;
-};
-
 const char* const kBannerNames[4] = {"GD32", "AT32", "ATUU", "HC32"};
 const char kBannerTypeLetters[4][4] = {"G", "A", "ATU", "H"};
 
@@ -570,77 +551,54 @@ int UpdataSoftware::SendUpdateDataToDevice(unsigned long size)
     return 0;
 }
 
-bool UpdataSoftware::SerialInvCipherFile(QFile& target)
+bool UpdataSoftware::CheckFirmwareFile()
 {
-    QFile source(m_upload_data.path);
-    if (!source.open(QIODevice::ReadOnly)) {
-        LOG_INFO() << "failed to open" << m_upload_data.path << source.errorString();
+    const QString& path = m_upload_data.path;
+    auto refuse = [this](const char* text) {
+        LOG_INFO() << text << m_upload_data.path;
+        SendUpgradeProcess(0, text);
+        m_firmware_file.close();
+        m_plain_image.clear();
         return false;
+    };
+    if (m_upload_data.mode == 0 && !CrcFromFileName(path, nullptr))
+        return refuse("文件名不对");
+    if ((m_upload_data.mode == 0 || m_upload_data.mode == 2) && !path.endsWith(".firmware"))
+        return refuse("文件命名错误");
+
+    m_firmware_file.close();
+    m_firmware_file.setFileName(path);
+    if (!m_firmware_file.open(QIODevice::ReadOnly)) {
+        LOG_INFO() << "failed to open" << path << m_firmware_file.errorString();
+        return refuse("固件文件读取错误");
     }
+    // Only whole cipher blocks make a firmware file; an empty, cut-off or
+    // oversized one would leave the device erased with nothing sound to run.
+    const qint64 size = m_firmware_file.size();
+    if (size <= 0 || size % FirmwareCipher::kBlockSize != 0 || size > static_cast<qint64>(kMaxFlashSize))
+        return refuse("固件文件读取错误");
+    const QByteArray enciphered = m_firmware_file.readAll();
     std::unique_ptr<FirmwareCipher> cipher = FirmwareCipher::WithProgramKey();
     QString error;
-    if (!cipher->HasKey() || !cipher->PassFile(source, target, FirmwareCipher::Decipher, &error)) {
+    if (enciphered.size() != size || !cipher->HasKey()
+        || !cipher->PassBytes(enciphered, &m_plain_image, FirmwareCipher::Decipher, &error)) {
         LOG_INFO() << "固件文件读取错误" << error;
-        return false;
+        return refuse("固件文件读取错误");
     }
-    return target.flush();
-}
-
-bool UpdataSoftware::ReadDecipheredHeader(QByteArray* header, qint64* imageSize)
-{
-    *imageSize = m_firmware_file.size();
-    TempImageFile temp("test2.firmware");
-    if (!temp.Open()) {
-        LOG_INFO() << "无法创建临时文件" << temp.File().fileName() << temp.File().errorString();
-        return false;
-    }
-    if (!SerialInvCipherFile(temp.File()))
-        return false;
-    if (!temp.File().seek(0))
-        return false;
-    *header = temp.File().read(kHeaderSize);
-    return header->size() == kHeaderSize;
-}
-
-bool UpdataSoftware::ComputePaddedImageCrc(const QString& tempName, unsigned long size, unsigned int remoteSize,
-                                           unsigned int* crc)
-{
-    TempImageFile temp(tempName);
-    if (!temp.Open()) {
-        LOG_INFO() << "无法创建临时文件" << temp.File().fileName() << temp.File().errorString();
-        return false;
-    }
-    if (!SerialInvCipherFile(temp.File()) || !temp.File().seek(0))
-        return false;
-
-    unsigned int sum = 0;
-    unsigned long done = 0;
-    while (done < size) {
-        if (g_app_is_exit)
-            ForceExitApplication();
-        unsigned char piece[4];
-        const qint64 want = static_cast<qint64>(qMin<unsigned long>(4, size - done));
-        const qint64 got = temp.File().read(reinterpret_cast<char*>(piece), want);
-        if (got != want) {
-            LOG_INFO() << "固件文件读取错误" << temp.File().errorString();
-            return false;
-        }
-        sum = crc32(piece, static_cast<unsigned int>(got), sum);
-        done += static_cast<unsigned long>(got);
-    }
-    // The device pads its flash with 0xFF; fed in runs, the CRC is the same
-    // as byte by byte, and a bogus huge flash size does not stall the run.
-    unsigned char pad[4096];
-    std::memset(pad, 0xFF, sizeof(pad));
-    for (unsigned long at = size; at < remoteSize;) {
-        if (g_app_is_exit)
-            ForceExitApplication();
-        const unsigned int n = static_cast<unsigned int>(qMin<unsigned long>(sizeof(pad), remoteSize - at));
-        sum = crc32(pad, n, sum);
-        at += n;
-    }
-    *crc = sum;
+    if (m_upload_data.mode == 1
+        && ImageTypeOf(static_cast<unsigned char>(m_plain_image.at(5)), static_cast<unsigned char>(m_plain_image.at(6)))
+            == IMAGE_TYPE_UNKNOWN)
+        return refuse("固件对应类型错误");
     return true;
+}
+
+bool UpdataSoftware::FlashSizeSound(unsigned int size)
+{
+    if (size <= kMaxFlashSize)
+        return true;
+    LOG_INFO() << "请求bootloader固件大小失败" << size;
+    SendUpgradeProcess(PercentOf(m_sent_bytes, m_total_bytes), "请求bootloader固件大小失败");
+    return false;
 }
 
 int UpdataSoftware::SerialVerifyFile(unsigned long size)
@@ -659,15 +617,19 @@ int UpdataSoftware::SerialVerifyFile(unsigned long size)
         r = SerialGetInfo(4, unused);
         LOG_INFO() << "could not read firmware size";
     }
+    // A cancel answers for the device; no size of its own is in the words.
+    if (g_cancelUpgradeFlag)
+        return -1;
     if (r != 0) {
         LOG_INFO() << "请求bootloader固件大小失败";
+        SendUpgradeProcess(PercentOf(m_sent_bytes, m_total_bytes), "请求bootloader固件大小失败");
         return -1;
     }
     const unsigned int remoteSize = ReadWord(ReplyWords(), REPLY_FLASH_SIZE);
+    if (!FlashSizeSound(remoteSize))
+        return -1;
 
-    unsigned int sum = 0;
-    if (!ComputePaddedImageCrc("test1.firmware", size, remoteSize, &sum))
-        return -EIO;
+    const unsigned int sum = FirmwareCipher::PaddedImageCrc(m_plain_image, static_cast<qint64>(size), remoteSize);
 
     WriteWord(ReplyWords(), REPLY_DEVICE_CRC, 0);
     for (int i = 0; i < 10; ++i) {
@@ -718,6 +680,9 @@ int UpdataSoftware::UploadSerialSteps()
         LOG_INFO() << "没有设备连接";
         return -1;
     }
+    // The file is judged before the device leaves its application.
+    if (!CheckFirmwareFile())
+        return -2;
     const QString baudText = QString::number(m_upload_data.baud);
     m_quiet = 1;
     RebootImu();
@@ -743,31 +708,12 @@ int UpdataSoftware::UploadSerialSteps()
     m_sent_bytes = 0;
     LOG_INFO() << "upload_q517";
 
-    m_firmware_file.close();
-    m_firmware_file.setFileName(m_upload_data.path);
-    if (!m_firmware_file.open(QIODevice::ReadOnly)) {
-        LOG_INFO() << "failed to open" << m_upload_data.path;
-        SendUpgradeProcess(0, "固件文件读取错误");
-        CancelUpgrade(CANCEL_UPGRADE_FAILED, QString());
-        return -2;
-    }
     if (g_cancelUpgradeFlag) {
         CancelUpgrade(CANCEL_UPGRADE_BY_USER, QString());
         return -1;
     }
-
-    // An image without its whole header cannot be told apart from junk;
-    // refuse it before the device's flash is touched.
-    QByteArray header;
-    qint64 imageSize = 0;
-    if (!ReadDecipheredHeader(&header, &imageSize) || imageSize < kHeaderSize) {
-        LOG_INFO() << "固件文件读取错误" << imageSize;
-        SendUpgradeProcess(0, "固件文件读取错误");
-        CancelUpgrade(CANCEL_UPGRADE_FAILED, QString());
-        return -2;
-    }
-    const unsigned char b5 = static_cast<unsigned char>(header[5]);
-    const unsigned char b6 = static_cast<unsigned char>(header[6]);
+    const unsigned char b5 = static_cast<unsigned char>(m_plain_image.at(5));
+    const unsigned char b6 = static_cast<unsigned char>(m_plain_image.at(6));
     LOG_INFO() << "file_buf[6]" << b6;
 
     const ImageType type = ImageTypeOf(b5, b6);
@@ -834,6 +780,11 @@ int UpdataSoftware::UploadSerialSteps()
         }
         r = SendSyncCmd();
     }
+    // A sync step cut short by a cancel looks like success; it is none.
+    if (g_cancelUpgradeFlag) {
+        CancelUpgrade(CANCEL_UPGRADE_BY_USER, QString());
+        return 0;
+    }
 
     SendUpgradeProcess(0, "v2 bootloader同步成功");
     m_firmware_file.seek(0);
@@ -866,6 +817,11 @@ int UpdataSoftware::UploadSerialSteps()
                 CancelUpgrade(CANCEL_UPGRADE_BY_USER, QString());
                 return 0;
             }
+        }
+        // A cancel during the erase wait ends the wait as if it succeeded.
+        if (g_cancelUpgradeFlag) {
+            CancelUpgrade(CANCEL_UPGRADE_BY_USER, QString());
+            return 0;
         }
         if (erase != 0) {
             LOG_INFO() << "擦除失败，重新开始";
@@ -1115,10 +1071,10 @@ int UpdataSoftware::VerifyRev3Vorqa5(unsigned long size)
     SendRaw(RAW_END);
     if (info != 0)
         return info;
+    if (!FlashSizeSound(flashSize))
+        return -EINVAL;
 
-    unsigned int sum = 0;
-    if (!ComputePaddedImageCrc("test.firmware", size, flashSize, &sum))
-        return -EIO;
+    const unsigned int sum = FirmwareCipher::PaddedImageCrc(m_plain_image, static_cast<qint64>(size), flashSize);
 
     SendRaw(RAW_GET_CRC);
     SendRaw(RAW_END);
@@ -1148,6 +1104,9 @@ int UpdataSoftware::UploadVorqa5Steps()
         CancelUpgrade(CANCEL_UPGRADE_BY_USER, QString());
         return 0;
     };
+    // The file is judged before the device leaves its application.
+    if (!CheckFirmwareFile())
+        return -2;
 
     if (RebootImu() != 0)
         return 0; // the reboot step has reported the cancel
@@ -1183,27 +1142,8 @@ int UpdataSoftware::UploadVorqa5Steps()
     }
     SendUpgradeProcess(0, "v1 bootloader同步成功");
 
-    if (!m_upload_data.path.endsWith(".firmware")) {
-        SendUpgradeProcess(0, "文件命名错误");
-        return -1;
-    }
-
-    m_firmware_file.close();
-    m_firmware_file.setFileName(m_upload_data.path);
-    if (!m_firmware_file.open(QIODevice::ReadOnly)) {
-        LOG_INFO() << "failed to open" << m_upload_data.path;
-        SendUpgradeProcess(0, "固件文件读取错误");
-        return -2;
-    }
     const unsigned long total = static_cast<unsigned long>(m_firmware_file.size());
     m_total_bytes = static_cast<uint32_t>(total);
-    // Only whole cipher blocks make a firmware file; an empty or cut-off
-    // one would leave the device erased with nothing sound to run.
-    if (total == 0 || total % FirmwareCipher::kBlockSize != 0) {
-        LOG_INFO() << "固件文件读取错误" << static_cast<qulonglong>(total);
-        SendUpgradeProcess(0, "固件文件读取错误");
-        return -2;
-    }
     if (g_cancelUpgradeFlag)
         return cancelled();
 
@@ -1236,7 +1176,7 @@ int UpdataSoftware::UploadVorqa5Steps()
     if (g_cancelUpgradeFlag)
         return cancelled();
     if (verify != 0) {
-        CancelUpgrade(CANCEL_UPGRADE_FAILED, QString());
+        CancelUpgrade(CANCEL_UPGRADE_FAILED, "校验失败，请重新升级");
         return verify;
     }
 
@@ -1466,6 +1406,11 @@ int UpdataSoftware::UploadAHRSBatchSteps()
             SendUpgradeProcess(0, withoutText);
     };
 
+    // The file and its name are judged before the adapter or any device
+    // hears a word.
+    if (!CheckFirmwareFile())
+        return -2;
+
     m_device_count = 0;
     m_finished_devices = 0;
     g_upgradedDevicesIsNormal = 0;
@@ -1511,10 +1456,7 @@ int UpdataSoftware::UploadAHRSBatchSteps()
     BatchPause(1000);
 
     uint32_t expectedCrc = 0;
-    if (!CrcFromFileName(m_upload_data.path, &expectedCrc)) {
-        LOG_INFO() << "文件名不对";
-        return -1;
-    }
+    CrcFromFileName(m_upload_data.path, &expectedCrc); // checked before the run
 
     if (m_device_count == 0) {
         SendUpgradeProcess(0, "没有设备升级");
@@ -1540,27 +1482,12 @@ int UpdataSoftware::UploadAHRSBatchSteps()
                 return cancelled();
             QThread::msleep(100);
         }
+        // A sync step cut short by a cancel looks like success; it is none.
+        if (g_cancelUpgradeFlag)
+            return cancelled();
         withTotal("bootloader同步成功", "bootloader同步成功");
 
-        if (!m_upload_data.path.endsWith(".firmware")) {
-            LOG_INFO() << "文件命名错误";
-            return -1;
-        }
-        m_firmware_file.close();
-        m_firmware_file.setFileName(m_upload_data.path);
-        if (!m_firmware_file.open(QIODevice::ReadOnly)) {
-            LOG_INFO() << "failed to open" << m_upload_data.path;
-            SendUpgradeProcess(PercentOf(m_sent_bytes, m_total_bytes), "固件文件读取错误");
-            return -2;
-        }
         const unsigned long size = static_cast<unsigned long>(m_firmware_file.size());
-        // Only whole cipher blocks make a firmware file; an empty or cut-off
-        // one would leave every device erased with nothing sound to run.
-        if (size == 0 || size % FirmwareCipher::kBlockSize != 0) {
-            LOG_INFO() << "固件文件读取错误" << static_cast<qulonglong>(size);
-            SendUpgradeProcess(PercentOf(m_sent_bytes, m_total_bytes), "固件文件读取错误");
-            return -2;
-        }
         m_total_bytes = static_cast<uint32_t>(size * m_device_count);
 
         bool erased = false;

@@ -49,6 +49,9 @@ public:
     static constexpr int kLegacyRebootFrameSize = 41;
     static constexpr unsigned int kSyncOk = 16;
     static constexpr int kMaxCanIds = 128;
+    // No device of the family has more flash than this; a larger size in a
+    // bootloader's answer, or a larger image, is not taken for real.
+    static constexpr unsigned int kMaxFlashSize = 16u * 1024u * 1024u;
 
     explicit UpdataSoftware(QObject* parent = nullptr);
     ~UpdataSoftware() override;
@@ -131,10 +134,13 @@ public:
     // batch shrink them; the bytes on the line stay the same.
     static void SetBatchPauseScale(double scale);
 
-    // Deciphers the request's firmware file into target (opened read-write
-    // by the caller). False when the source cannot be opened or a read or
-    // write fails.
-    bool SerialInvCipherFile(QFile& target);
+    // Checks the request's firmware file before anything reaches the
+    // device: the name (".firmware" for modes 0 and 2, the CRC for mode 0),
+    // a readable file of whole cipher blocks within kMaxFlashSize, and for
+    // mode 1 a header naming a known image type. Keeps the file open and
+    // its image deciphered in memory. On refusal reports the reason to the
+    // page and returns false.
+    bool CheckFirmwareFile();
 
     // CAN-id reply parser of the batch path (fed by AhrsBatchReadDate).
     void GetAHRSBatchNum(unsigned char byte);
@@ -158,9 +164,8 @@ public:
     static bool CrcFromFileName(const QString& path, uint32_t* crc);
 
 private:
-    bool ReadDecipheredHeader(QByteArray* header, qint64* imageSize);
-    bool ComputePaddedImageCrc(const QString& tempName, unsigned long size, unsigned int remoteSize,
-                               unsigned int* crc);
+    // Refuses a flash size no device has: a failed information request.
+    bool FlashSizeSound(unsigned int size);
     int UploadSerialSteps();
     void ReportBanner(int which);
     unsigned int* ReplyWords() const;
@@ -181,6 +186,8 @@ private:
     StringDecoder m_decoder;
     UpLoadData m_upload_data;
     QFile m_firmware_file;
+    // The deciphered image of m_firmware_file (memory only, never on disk).
+    QByteArray m_plain_image;
     uint32_t m_sent_bytes = 0;
     uint32_t m_total_bytes = 0;
     QString m_q517CanUploadRev;

@@ -4,7 +4,6 @@
 #include <QDate>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QTemporaryFile>
 #include <QResizeEvent>
 
 #include "commom/CommonFunction.h"
@@ -322,37 +321,23 @@ QString FirmwareUpgradeWidget::InvCipherFile(QString path)
     if (!m_firmware_file.open(QIODevice::ReadOnly))
         return QString();
     const qint64 size = m_firmware_file.size();
-
-    // A private scratch file: the upgrade engine deciphers into files of its
-    // own in the working directory, maybe at this very moment.
-    QTemporaryFile temp;
-    if (!temp.open())
+    // A firmware is a few hundred KiB; one far beyond any device's flash is
+    // not read into memory.
+    if (size > static_cast<qint64>(UpdataSoftware::kMaxFlashSize))
         return QString();
+    const QByteArray enciphered = m_firmware_file.readAll();
+    if (enciphered.size() != size)
+        return QString();
+
+    // Deciphered in memory: no copy of the image ever lands on disk.
+    QByteArray plain;
     QString error;
-    if (!m_key_exp || !m_key_exp->PassFile(m_firmware_file, temp, FirmwareCipher::Decipher, &error)
-        || !temp.flush()) {
+    if (!m_key_exp || !m_key_exp->PassBytes(enciphered, &plain, FirmwareCipher::Decipher, &error)) {
         LOG_INFO() << "固件文件读取错误" << error;
         return QString();
     }
-    LOG_DEBUG() << "file " << temp.size();
-    if (!temp.seek(0))
-        return QString();
-
-    unsigned int sum = 0;
-    qint64 count = 0;
-    while (count < size) {
-        if (g_app_is_exit)
-            ForceExitApplication();
-        unsigned char piece[4];
-        const qint64 got = temp.read(reinterpret_cast<char*>(piece), qMin<qint64>(4, size - count));
-        if (got <= 0)
-            break;
-        sum = crc32(piece, static_cast<unsigned int>(got), sum);
-        count += got;
-    }
-    const unsigned char pad = 0xFF;
-    for (; count < kCrcImageSpan; ++count)
-        sum = crc32(&pad, 1, sum);
+    LOG_DEBUG() << "file " << plain.size();
+    const unsigned int sum = FirmwareCipher::PaddedImageCrc(plain, size, kCrcImageSpan);
     LOG_DEBUG() << "sum = " << sum;
     return QString::number(sum);
 }
