@@ -105,8 +105,10 @@ void TestUpgradeTools::cipherToolWritesWholeBlocks()
     const QByteArray plain = Sample(33);
     QVERIFY(WriteFile(Path("image.bin"), plain));
     Child<QLineEdit>("lineEdit_filePath_crypt")->setText(Path("image.bin"));
-    SaveAs(Path("image.firmware"));
+    // Chosen without the suffix: the output gets it.
+    SaveAs(Path("image"));
     Child<QPushButton>("btn_crypt")->click();
+    QVERIFY(!QFile::exists(Path("image")));
 
     const QByteArray out = ReadFile(Path("image.firmware"));
     QCOMPARE(out.size(), 48);
@@ -170,11 +172,13 @@ void TestUpgradeTools::cipherToolRefusals()
     Child<QPushButton>("btn_crypt")->click();
     QVERIFY(DialogSeam::Requests().last().text.startsWith("Cannot write file " + Path("taken.firmware") + ":\n"));
 
-    // The source itself as output: refused before it is emptied.
-    SaveAs(Path("src.bin"));
+    // The source itself as output: refused, the source kept.
+    QVERIFY(WriteFile(Path("self.firmware"), Sample(40)));
+    Child<QLineEdit>("lineEdit_filePath_crypt")->setText(Path("self.firmware"));
+    SaveAs(Path("self.firmware"));
     Child<QPushButton>("btn_crypt")->click();
-    QVERIFY(DialogSeam::Requests().last().text.startsWith("Cannot write file " + Path("src.bin") + ":\n"));
-    QCOMPARE(ReadFile(Path("src.bin")), Sample(40));
+    QVERIFY(DialogSeam::Requests().last().text.startsWith("Cannot write file " + Path("self.firmware") + ":\n"));
+    QCOMPARE(ReadFile(Path("self.firmware")), Sample(40));
 }
 
 void TestUpgradeTools::chooseSourceRemembersIt()

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QResizeEvent>
 
+#include "commom/CheckedFile.h"
 #include "commom/CommonFunction.h"
 #include "commom/DialogSeam.h"
 #include "commom/Global.h"
@@ -262,6 +263,10 @@ void FirmwareUpgradeWidget::on_btn_crypt_clicked()
     m_crypt_save_file = DialogSeam::GetSaveFileName(this, "保存文件", ProposedCryptName(), "(*.firmware)");
     if (m_crypt_save_file.isEmpty())
         return;
+    // The upgrade takes only ".firmware" files: a name chosen without it
+    // gets it.
+    if (!m_crypt_save_file.endsWith(".firmware"))
+        m_crypt_save_file += ".firmware";
     m_save_crypt_dir = FolderOf(m_crypt_save_file);
     SettingManager::GetInstance()->SetPreSaveCryptPath(m_save_crypt_dir + "/");
 
@@ -269,36 +274,45 @@ void FirmwareUpgradeWidget::on_btn_crypt_clicked()
     LOG_DEBUG() << "fileNameFrom" << m_crypt_file_path;
     LOG_DEBUG() << "fileNameTo" << QFileInfo(m_crypt_save_file).absolutePath();
 
+    auto cannotWrite = [this](const QString& reason) {
+        DialogSeam::ShowWarning(this, "Recent Files",
+                                QString("Cannot write file %1:\n%2.").arg(m_crypt_save_file, reason));
+    };
     QFile source(m_crypt_file_path);
     if (!source.open(QIODevice::ReadOnly)) {
         DialogSeam::ShowWarning(this, "Recent Files",
                                 QString("Cannot read file %1:\n%2.").arg(m_crypt_file_path, source.errorString()));
         return;
     }
-    // Writing over the source would empty it before a byte is read.
+    // A plain image is a few hundred KiB; it is enciphered in memory.
+    const qint64 size = source.size();
+    const QByteArray plain =
+        size <= static_cast<qint64>(UpdataSoftware::kMaxFlashSize) ? source.readAll() : QByteArray();
+    if (plain.size() != size) {
+        DialogSeam::ShowWarning(this, "Recent Files",
+                                QString("Cannot read file %1:\n%2.")
+                                    .arg(m_crypt_file_path, size > static_cast<qint64>(UpdataSoftware::kMaxFlashSize)
+                                                                ? QString("file too large")
+                                                                : source.errorString()));
+        return;
+    }
+    source.close();
+    // Writing over the source would lose the image it came from.
     const QString source_canonical = QFileInfo(m_crypt_file_path).canonicalFilePath();
     if (!source_canonical.isEmpty() && QFileInfo(m_crypt_save_file).canonicalFilePath() == source_canonical) {
-        DialogSeam::ShowWarning(this, "Recent Files",
-                                QString("Cannot write file %1:\n%2.").arg(m_crypt_save_file, "source file"));
+        cannotWrite("source file");
         return;
     }
-    QFile target(m_crypt_save_file);
-    if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        DialogSeam::ShowWarning(this, "Recent Files",
-                                QString("Cannot write file %1:\n%2.").arg(m_crypt_save_file, target.errorString()));
-        return;
-    }
+    QByteArray enciphered;
     QString error;
-    const bool passed = m_key_exp && m_key_exp->PassFile(source, target, FirmwareCipher::Encipher, &error)
-        && target.flush();
-    source.close();
-    target.close();
-    if (!passed) {
-        // Half a firmware file is worse than none: it would be taken for a
-        // whole one.
-        target.remove();
-        DialogSeam::ShowWarning(this, "Recent Files",
-                                QString("Cannot write file %1:\n%2.").arg(m_crypt_save_file, error));
+    if (!m_key_exp || !m_key_exp->PassBytes(plain, &enciphered, FirmwareCipher::Encipher, &error)) {
+        cannotWrite(error);
+        return;
+    }
+    // Replaced whole or not at all: half a firmware file would be taken for
+    // a whole one.
+    if (!CheckedFile::WriteAll(m_crypt_save_file, enciphered, &error)) {
+        cannotWrite(error);
         return;
     }
     ui->cryptProgressBar->setValue(100);
