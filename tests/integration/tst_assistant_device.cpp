@@ -4,7 +4,9 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QPlainTextEdit>
 #include <QTextEdit>
+#include <QTimer>
 #include <QtTest>
 
 #include "DeviceLinkHarness.h"
@@ -33,7 +35,7 @@ private:
     }
     static void Click(QWidget& page, const char* name) { Child<QAbstractButton>(page, name)->click(); }
     static void Type(QWidget& page, const QString& text) { Child<QTextEdit>(page, "text_edit_send")->setPlainText(text); }
-    static QString RecvText(QWidget& page) { return Child<QTextEdit>(page, "text_edit_recv")->toPlainText(); }
+    static QString RecvText(QWidget& page) { return Child<QPlainTextEdit>(page, "text_edit_recv")->toPlainText(); }
 
     // Everything the application writes within ms, all of it.
     QByteArray Line(int ms)
@@ -107,11 +109,26 @@ private slots:
         Type(page, "00 FF 0d 0a");
         Click(page, "btn_send_command");
         QCOMPARE(m_device.Pty().ReadExactly(4, 2000), QByteArray("\x00\xFF\r\n", 4));
+        Type(page, "55\t66");
+        Click(page, "btn_send_command");
+        QCOMPARE(m_device.Pty().ReadExactly(2, 2000), QByteArray("\x55\x66", 2));
+
+        // A hexadecimal command comes back from the history as it went out.
+        Type(page, "C1 C2 00 41");
+        Click(page, "btn_send_command");
+        QCOMPARE(m_device.Pty().ReadExactly(4, 2000), QByteArray("\xC1\xC2\x00\x41", 4));
+        QVERIFY(Child<QTextEdit>(page, "textEdit_history_send")->toPlainText().endsWith("# Send HEX >C1 C2 00 41"));
+        Type(page, "");
+        Click(page, "btn_last_history_send");
+        QCOMPARE(Child<QTextEdit>(page, "text_edit_send")->toPlainText(), QString("C1 C2 00 41"));
+        Click(page, "btn_send_command");
+        QCOMPARE(m_device.Pty().ReadExactly(4, 2000), QByteArray("\xC1\xC2\x00\x41", 4));
+
         Type(page, "GG");
         Click(page, "btn_send_command");
         QCOMPARE(DialogSeam::Requests().last().text, QString("非法的十六进制字符串"));
         QCOMPARE(Line(200), QByteArray());
-        QCOMPARE(Child<QLabel>(page, "label_send_total_byte")->text(), QString("发送总字节数：27"));
+        QCOMPARE(Child<QLabel>(page, "label_send_total_byte")->text(), QString("发送总字节数：37"));
     }
 
     void receivedBytesShown()
@@ -125,6 +142,59 @@ private slots:
         m_device.Pty().Write(QByteArray("\x48\x00\x49\xFF", 4));
         QTRY_COMPARE_WITH_TIMEOUT(RecvText(page), QString("48 00 49 FF"), 2000);
         QCOMPARE(Child<QLabel>(page, "label_recv_total_byte")->text(), QString("接收总字节数：7"));
+    }
+
+    void sendWhileBytesFlowShowsEachByteOnce_data()
+    {
+        QTest::addColumn<bool>("hex");
+        QTest::newRow("text view") << false;
+        QTest::newRow("hex view") << true;
+    }
+    void sendWhileBytesFlowShowsEachByteOnce()
+    {
+        QFETCH(bool, hex);
+        SerialPortAssistantWidget page(nullptr);
+        Click(page, "checkBox_show_time_msg");
+        Click(page, "checkBox_auto_enter");
+        if (hex) {
+            Click(page, "radioButton_recv_set_hex");
+        }
+        // The device counts "<000>", "<001>", ... while a command goes out.
+        QByteArray stream;
+        int next = 0;
+        QTimer device;
+        connect(&device, &QTimer::timeout, this, [&]() {
+            const QByteArray token = QString::asprintf("<%03d>", next++).toLatin1();
+            stream += token;
+            m_device.Pty().Write(token);
+            if (next == 40) {
+                device.stop();
+            }
+        });
+        device.start(5);
+        QTRY_VERIFY_WITH_TIMEOUT(page.RecvCounter() >= 50, 3000);
+        Type(page, "AT");
+        Click(page, "btn_send_command");
+        QCOMPARE(m_device.Pty().ReadExactly(2, 2000), QByteArray("AT"));
+        QTRY_VERIFY_WITH_TIMEOUT(!device.isActive() && page.RecvCounter() == uint64_t(stream.size()), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(RecvText(page).endsWith(hex ? "33 39 3E" : "<039>"), 3000);
+        // Past the end-of-send display as well.
+        QTimer* endOfSend = nullptr;
+        for (QTimer* timer : page.findChildren<QTimer*>()) {
+            if (timer->isSingleShot() && timer->interval() == 500) {
+                endOfSend = timer;
+            }
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!endOfSend->isActive(), 3000);
+        page.RunDisplayTick();
+
+        QStringList lines = RecvText(page).split('\n');
+        const int echo = lines.indexOf(QRegularExpression("^\\[[^\\]]+\\]# Send ASCII >$"));
+        QVERIFY(echo >= 0);
+        QCOMPARE(lines.value(echo + 1), QString("AT"));
+        lines.erase(lines.begin() + echo, lines.begin() + echo + 2);
+        QCOMPARE(lines.join(hex ? " " : ""), hex ? QString::fromLatin1(stream.toHex(' ').toUpper())
+                                                 : QString::fromLatin1(stream));
     }
 
     void loopSendsUntilUnchecked()

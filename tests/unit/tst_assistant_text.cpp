@@ -7,6 +7,7 @@
 #include "widgets/singleTools/AssistantText.h"
 #include "widgets/singleTools/AtCommandFile.h"
 #include "widgets/singleTools/CommandFrameText.h"
+#include "widgets/singleTools/ReceiveViewBuffer.h"
 #include "workerThread/DeviceFrames.h"
 
 namespace {
@@ -68,6 +69,8 @@ private slots:
         QTest::newRow("blank and comma") << "55 aa,01" << true << QByteArray("\x55\xAA\x01", 3);
         QTest::newRow("odd length") << "ABC" << true << QByteArray("\xAB\x0C", 2);
         QTest::newRow("line breaks") << "55\r\nAA\n01\r" << true << QByteArray("\x55\xAA\x01", 3);
+        QTest::newRow("tab") << "55\t66" << true << QByteArray("\x55\x66", 2);
+        QTest::newRow("tab inside a pair") << "5\t5 66" << true << QByteArray("\x55\x66", 2);
         QTest::newRow("not hex") << "GG" << false << QByteArray();
         QTest::newRow("bad in the middle") << "55 ZZ 01" << false << QByteArray();
         QTest::newRow("empty after cleaning") << " , " << true << QByteArray();
@@ -89,6 +92,44 @@ private slots:
         QCOMPARE(AssistantText::Utf8UpToZero(QByteArray("\x48\x00\x49", 3)), QString("H"));
         QCOMPARE(AssistantText::Utf8UpToZero(QString("中文").toUtf8()), QString("中文"));
         QCOMPARE(AssistantText::Utf8UpToZero(QByteArray()), QString());
+    }
+
+    void receiveViewLines()
+    {
+        QByteArray bytes;
+        for (int i = 0; i < 40; ++i) {
+            bytes.append(char(i));
+        }
+        const QStringList rows = ReceiveViewBuffer::HexRows(bytes).split('\n');
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0], Spaced(bytes.left(32)));
+        QCOMPARE(rows[1], Spaced(bytes.mid(32)));
+
+        const QString longLine(600, 'x');
+        QCOMPARE(ReceiveViewBuffer::BoundedLines("a\r\nb\rc\nd", 10), QString("a\nb\nc\nd"));
+        QCOMPARE(ReceiveViewBuffer::BoundedLines("a\nb\nc\nd", 2), QString("c\nd"));
+        QCOMPARE(ReceiveViewBuffer::BoundedLines(longLine, 10).split('\n'),
+                 (QStringList{longLine.left(256), longLine.mid(256, 256), longLine.mid(512)}));
+
+        // A character split between two arrivals shows whole, once.
+        ReceiveViewBuffer buffer;
+        QString text;
+        const QByteArray han = QString("中").toUtf8();
+        buffer.Append("ab" + han.left(1));
+        QVERIFY(buffer.Take(false, 10, &text));
+        QCOMPARE(text, QString("ab"));
+        buffer.Append(han.mid(1, 1));
+        QVERIFY(!buffer.Take(false, 10, &text));
+        buffer.Append(han.mid(2) + QByteArray("c\0d", 3));
+        QVERIFY(buffer.Take(false, 10, &text));
+        QCOMPARE(text, QString("中c"));
+        QVERIFY(buffer.IsEmpty());
+
+        // Held bytes are bounded; a tick takes at most the lines it is given.
+        buffer.Append(QByteArray(3 * ReceiveViewBuffer::kMaxHeldBytes, 'z'));
+        QVERIFY(buffer.Size() <= 2 * ReceiveViewBuffer::kMaxHeldBytes);
+        QVERIFY(buffer.Take(true, 5, &text));
+        QCOMPARE(text, QVector<QString>(5, Spaced(QByteArray(32, 'z'))).toList().join('\n'));
     }
 
     void loopPeriod()
@@ -128,6 +169,11 @@ private slots:
         QTest::newRow("foreign character") << "55 AA 0X 11 22 33" << int(R::BadCharacter);
         QTest::newRow("too few digits") << "55 AA 01" << int(R::TooShort);
         QTest::newRow("five bytes") << "55,AA,01,02,03" << int(R::Failed);
+        QString twoLines = Spaced(device);
+        twoLines[3 * 7 - 1] = QLatin1Char('\n');
+        QTest::newRow("device frame over two lines") << twoLines << int(R::Passed);
+        QTest::newRow("device frame with tabs") << Spaced(device).replace(' ', '\t') << int(R::Passed);
+        QTest::newRow("comma and blank") << Spaced(device).replace(" ", ", ") << int(R::Passed);
     }
     void frameCheck()
     {
@@ -216,7 +262,7 @@ private slots:
         QCOMPARE(descriptions, (QVector<QString>{"a", "", ""}));
     }
 
-    void appendKeepsOldPairsAndStartsOverOnBrokenFile()
+    void appendKeepsPairsTogetherAndNeverReplacesAnUnreadableFile()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("at.json");
@@ -228,11 +274,25 @@ private slots:
         QCOMPARE(commands, (QVector<QString>{"AT+A", "AT+B"}));
         QCOMPARE(descriptions, (QVector<QString>{"甲", "乙"}));
 
-        WriteBytes(path, "not json");
-        QVERIFY(AtCommandFile::AppendJsonData(path, "AT+C", "丙"));
+        // A description list longer than the commands: the new pair still
+        // shares one index.
+        WriteBytes(path, Gbk("{\"commands\":[\"AT+A\"],\"descriptions\":[\"甲\",\"乙\",\"丙\"]}"));
+        QVERIFY(AtCommandFile::AppendJsonData(path, "AT+ADDED", "加"));
         AtCommandFile::ExtractLists(AtCommandFile::ReadJson(path), &commands, &descriptions);
-        QCOMPARE(commands, (QVector<QString>{"AT+C"}));
-        QCOMPARE(descriptions, (QVector<QString>{"丙"}));
+        QCOMPARE(commands, (QVector<QString>{"AT+A", "AT+ADDED"}));
+        QCOMPARE(descriptions, (QVector<QString>{"甲", "加"}));
+
+        const QByteArray broken = "{\"commands\": [\"AT+A\",]}";
+        WriteBytes(path, broken);
+        bool unreadable = false;
+        QVERIFY(AtCommandFile::ReadJson(path, &unreadable).isEmpty());
+        QVERIFY(unreadable);
+        QString error;
+        QVERIFY(!AtCommandFile::AppendJsonData(path, "AT+C", "丙", &error));
+        QCOMPARE(error, "AT指令文件无法读取，请检查文件：" + path);
+        QCOMPARE(ReadAll(path), broken);
+        AtCommandFile::ReadJson(dir.filePath("missing.json"), &unreadable);
+        QVERIFY(!unreadable);
     }
 };
 

@@ -27,12 +27,15 @@ QString AssistantText::CheckAndReplace(const QString& text)
 
 bool AssistantText::HexTextToBytes(const QString& text, QByteArray* out, QString* cleaned)
 {
-    QString hex = text;
-    hex.remove(QLatin1Char(' '));
-    hex.remove(QLatin1Char(','));
-    hex.remove(QStringLiteral("\r\n"));
-    hex.remove(QLatin1Char('\r'));
-    hex.remove(QLatin1Char('\n'));
+    // Any white space (a tab too) and commas only separate the pairs; left
+    // in, a tab would be read as part of a piece.
+    QString hex;
+    hex.reserve(text.size());
+    for (const QChar c : text) {
+        if (!c.isSpace() && c != QLatin1Char(',')) {
+            hex.append(c);
+        }
+    }
     if (cleaned != nullptr) {
         *cleaned = hex;
     }
@@ -100,6 +103,13 @@ bool AssistantText::CheckFrameIsAva(const QList<unsigned char>& list)
     return false;
 }
 
+QStringList AssistantText::FrameParts(const QString& text)
+{
+    // A frame copied from a log may be split over lines or by tabs.
+    static const QRegularExpression separators(QStringLiteral("[,\\s]+"));
+    return text.split(separators, Qt::SkipEmptyParts);
+}
+
 AssistantText::FrameCheck AssistantText::CheckFrameText(const QString& text)
 {
     if (text.isEmpty()) {
@@ -115,9 +125,7 @@ AssistantText::FrameCheck AssistantText::CheckFrameText(const QString& text)
     if (digits.size() < 10) {
         return FrameCheck::TooShort;
     }
-    QString spaced = text;
-    spaced.replace(QLatin1Char(','), QLatin1Char(' '));
-    const QStringList parts = spaced.split(QLatin1Char(' '));
+    const QStringList parts = FrameParts(text);
     if (parts.size() < 5) {
         return FrameCheck::TooFewParts;
     }

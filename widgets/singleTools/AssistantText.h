@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -19,9 +20,8 @@ public:
     // widened, anything else (a lone CR too) gets CR LF appended.
     static QString CheckAndReplace(const QString& text);
 
-    // Hexadecimal send text to bytes. Blanks, commas and line breaks are
-    // dropped, the rest is read two characters at a time (a last odd one
-    // alone). False, with nothing in out, when a piece is not hexadecimal.
+    // Hexadecimal send text to bytes. White space and commas are dropped,
+    // the rest is read two characters at a time (a last odd one alone). False, with nothing in out, when a piece is not hexadecimal.
     static bool HexTextToBytes(const QString& text, QByteArray* out, QString* cleaned = nullptr);
 
     // Upper-case pairs separated by one space: "0A FF".
@@ -35,6 +35,9 @@ public:
     // True when the last four bytes, little-endian, are the CRC-32 (start
     // value 1) of all bytes before them. Fewer than six bytes never pass.
     static bool CheckFrameIsAva(const QList<unsigned char>& list);
+
+    // The pieces of a typed frame: separated by commas and any white space.
+    static QStringList FrameParts(const QString& text);
 
     enum class FrameCheck { Empty, BadCharacter, TooShort, TooFewParts, Passed, Failed };
     // The whole "校验指令" rule on a typed frame.

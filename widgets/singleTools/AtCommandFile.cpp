@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QTextCodec>
 
+#include "commom/CheckedFile.h"
 #include "commom/Logger.h"
 
 namespace {
@@ -14,12 +15,20 @@ QTextCodec* Gbk()
 }
 }
 
-QJsonObject AtCommandFile::ReadJson(const QString& path)
+QJsonObject AtCommandFile::ReadJson(const QString& path, bool* unreadable)
 {
+    if (unreadable != nullptr) {
+        *unreadable = false;
+    }
     QFile file(path);
     if (!file.exists()) {
         LOG_WARN() << "File does not exist:" << path;
         return QJsonObject();
+    }
+    // From here on the file is there but cannot be used: the user's list
+    // must not be replaced by what this program would write.
+    if (unreadable != nullptr) {
+        *unreadable = true;
     }
     if (!file.open(QIODevice::ReadOnly)) {
         LOG_WARN() << "Could not open file for reading:" << path;
@@ -34,33 +43,43 @@ QJsonObject AtCommandFile::ReadJson(const QString& path)
         LOG_WARN() << "Failed to create JSON doc or JSON is not an object." << path;
         return QJsonObject();
     }
+    if (unreadable != nullptr) {
+        *unreadable = false;
+    }
     return doc.object();
 }
 
-bool AtCommandFile::WriteJson(const QString& path, const QJsonObject& obj)
+bool AtCommandFile::WriteJson(const QString& path, const QJsonObject& obj, QString* error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        LOG_WARN() << "Could not open file for writing:" << path;
-        return false;
-    }
     const QString text = QString::fromUtf8(QJsonDocument(obj).toJson(QJsonDocument::Indented));
     QTextCodec* gbk = Gbk();
     const QByteArray bytes = gbk != nullptr ? gbk->fromUnicode(text) : text.toUtf8();
-    const bool written = file.write(bytes) == bytes.size();
-    file.close();
-    if (!written) {
+    // Replaced whole or not at all: a failed write keeps the old list.
+    if (!CheckedFile::WriteAll(path, bytes, error)) {
         LOG_WARN() << "Could not open file for writing:" << path;
+        return false;
     }
-    return written;
+    return true;
 }
 
-bool AtCommandFile::AppendJsonData(const QString& path, const QString& command, const QString& description)
+bool AtCommandFile::AppendJsonData(const QString& path, const QString& command, const QString& description,
+                                   QString* error)
 {
-    QJsonObject obj = ReadJson(path);
+    bool unreadable = false;
+    QJsonObject obj = ReadJson(path, &unreadable);
+    if (unreadable) {
+        if (error != nullptr) {
+            *error = UnreadableText(path);
+        }
+        return false;
+    }
     QJsonArray commands = obj.value(QStringLiteral("commands")).toArray();
     QJsonArray descriptions = obj.value(QStringLiteral("descriptions")).toArray();
-    // A short description list would pair the new command with nothing.
+    // The new pair goes to the same index in both lists: a description list
+    // of another length is first made as long as the command list.
+    while (descriptions.size() > commands.size()) {
+        descriptions.removeLast();
+    }
     while (descriptions.size() < commands.size()) {
         descriptions.append(QString());
     }
@@ -68,11 +87,16 @@ bool AtCommandFile::AppendJsonData(const QString& path, const QString& command, 
     descriptions.append(description);
     obj.insert(QStringLiteral("commands"), commands);
     obj.insert(QStringLiteral("descriptions"), descriptions);
-    return WriteJson(path, obj);
+    return WriteJson(path, obj, error);
+}
+
+QString AtCommandFile::UnreadableText(const QString& path)
+{
+    return QStringLiteral("AT指令文件无法读取，请检查文件：") + path;
 }
 
 bool AtCommandFile::WriteLists(const QString& path, const QVector<QString>& commands,
-                               const QVector<QString>& descriptions)
+                               const QVector<QString>& descriptions, QString* error)
 {
     QJsonArray cmdArray;
     QJsonArray descArray;
@@ -85,7 +109,7 @@ bool AtCommandFile::WriteLists(const QString& path, const QVector<QString>& comm
     QJsonObject obj;
     obj.insert(QStringLiteral("commands"), cmdArray);
     obj.insert(QStringLiteral("descriptions"), descArray);
-    return WriteJson(path, obj);
+    return WriteJson(path, obj, error);
 }
 
 void AtCommandFile::ExtractLists(const QJsonObject& obj, QVector<QString>* commands,

@@ -37,10 +37,7 @@ const char* const kTimeFormat = "yyyy-MM-dd hh:mm:ss.zzz";
 const char* const kNoDescription = "暂无介绍";
 const char* const kEmptyDescription = "暂无描述";
 const char* const kButtonStyle = "QPushButton{ border: 0px }";
-// Bytes kept for the display while it is paused. A fast stream paused for
-// long would otherwise fill memory and then freeze the view with one huge
-// paragraph; only the newest bytes are worth showing anyway.
-const int kMaxPendingBytes = 1 << 20;
+const char* const kFrameFormatText = "未知字符,请保持格式一致,以逗号(,)或者空格( )分割";
 
 QString Now()
 {
@@ -48,7 +45,8 @@ QString Now()
 }
 
 // Received and typed bytes are shown as they are: never read as markup.
-void AppendParagraph(QTextEdit* edit, const QString& text)
+template <typename Edit>
+void AppendParagraph(Edit* edit, const QString& text)
 {
     QTextCursor cursor(edit->document());
     cursor.movePosition(QTextCursor::End);
@@ -165,11 +163,17 @@ void SerialPortAssistantWidget::InitParams()
     m_resize_timer = new QTimer(this);
     m_resize_timer->setSingleShot(true);
     m_resize_timer->setInterval(1000);
-    connect(m_resize_timer, &QTimer::timeout, this, [this]() { m_display_paused = false; });
+    // The box is what the user set: a resize never lifts a pause it holds.
+    connect(m_resize_timer, &QTimer::timeout, this,
+            [this]() { m_display_paused = ui->checkBox_no_show->isChecked(); });
 
     m_history_index = 0;
-    ui->text_edit_recv->setWordWrapMode(QTextOption::WordWrap);
+    ui->text_edit_recv->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    ui->text_edit_recv->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     ui->text_edit_recv->setReadOnly(true);
+    // The view is bounded by lines, and every line by its length, so that
+    // neither a fast stream nor a long pause can grow it without end.
+    ui->text_edit_recv->setMaximumBlockCount(ReceiveViewBuffer::kViewLines);
 }
 
 void SerialPortAssistantWidget::InitButton()
@@ -202,20 +206,20 @@ void SerialPortAssistantWidget::slot_display_recv_data(int id, QVariant var1, QV
         return;
     }
     const QByteArray bytes = var1.toByteArray();
-    m_recv_buffer.append(bytes);
+    m_recv_buffer.Append(bytes);
     m_recv_counter += static_cast<uint64_t>(bytes.size());
-    if (m_recv_buffer.size() > kMaxPendingBytes) {
-        m_recv_buffer.remove(0, m_recv_buffer.size() - kMaxPendingBytes);
-    }
 }
 
 void SerialPortAssistantWidget::FlushReceiveBuffer()
 {
-    if (m_recv_buffer.isEmpty() || m_display_paused) {
+    if (m_recv_buffer.IsEmpty() || m_display_paused) {
         return;
     }
-    const QString text = m_recv_hex ? AssistantText::HexPairs(m_recv_buffer)
-                                    : AssistantText::Utf8UpToZero(m_recv_buffer);
+    // One tick adds at most what the view keeps, its time line included.
+    QString text;
+    if (!m_recv_buffer.Take(m_recv_hex, ReceiveViewBuffer::kViewLines - (m_show_time ? 1 : 0), &text)) {
+        return;
+    }
     QString line = text;
     if (m_show_time) {
         line = QStringLiteral("[") + Now() + QStringLiteral("]# RECV ")
@@ -228,14 +232,13 @@ void SerialPortAssistantWidget::FlushReceiveBuffer()
         m_append_count = 0;
     }
     ui->label_recv_total_byte->setText(QStringLiteral("接收总字节数：") + QString::number(m_recv_counter));
-    m_recv_buffer.clear();
 }
 
 void SerialPortAssistantWidget::ShowEndOfSend()
 {
-    QTextCursor cursor(ui->text_edit_recv->document());
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(AssistantText::Utf8UpToZero(m_recv_buffer));
+    // The answer to a send shows at once, in the view's mode, and leaves the
+    // buffer: every received byte is shown once.
+    FlushReceiveBuffer();
 }
 
 // ---- Sending ---------------------------------------------------------------
@@ -276,10 +279,14 @@ void SerialPortAssistantWidget::on_btn_send_command_clicked()
                                 QStringLiteral("正在循环发送命令中，请取消勾选之后再发送"));
         return;
     }
+    // Nothing would reach a line: say so instead of counting and echoing.
+    if (!PortIsOpen()) {
+        DialogSeam::ShowWarning(this, QStringLiteral("警告"), QStringLiteral("请连接串口"));
+        return;
+    }
     if (m_auto_enter) {
         text = AssistantText::ExpandEscapes(text);
     }
-    m_recv_buffer.clear();
 
     QByteArray bytes;
     if (m_send_hex) {
@@ -303,10 +310,25 @@ void SerialPortAssistantWidget::on_btn_send_command_clicked()
     m_end_of_send_timer->start();
     AddToSendCounter(static_cast<uint32_t>(bytes.size()));
     const QString prefix = SendPrefix();
-    const QString sent = AssistantText::Utf8UpToZero(bytes);
-    NoteSent(sent);
-    const QString echo = m_send_hex ? AssistantText::HexPairs(bytes) : sent;
+    NoteSent(HistoryText(bytes));
+    // Bytes that came before the send show before its echo.
+    FlushReceiveBuffer();
+    const QString echo = m_send_hex ? ReceiveViewBuffer::HexRows(bytes)
+                                    : ReceiveViewBuffer::BoundedLines(AssistantText::Utf8UpToZero(bytes),
+                                                                      ReceiveViewBuffer::kViewLines - 1);
     AppendParagraph(ui->text_edit_recv, prefix + QStringLiteral("\n") + echo);
+}
+
+bool SerialPortAssistantWidget::PortIsOpen()
+{
+    return g_serial_is_connected && SerialPortManager::GetInstance()->GetImuWorker() != nullptr;
+}
+
+QString SerialPortAssistantWidget::HistoryText(const QByteArray& bytes) const
+{
+    // A hexadecimal command is kept as its hexadecimal text, so that it reads
+    // and sends again as it was typed.
+    return m_send_hex ? AssistantText::HexPairs(bytes) : AssistantText::Utf8UpToZero(bytes);
 }
 
 void SerialPortAssistantWidget::StartSendLoop(const QByteArray& bytes)
@@ -314,7 +336,7 @@ void SerialPortAssistantWidget::StartSendLoop(const QByteArray& bytes)
     // Set here, before the task is queued, so a second press is refused at
     // once.
     m_loop_running = true;
-    NoteSent(AssistantText::Utf8UpToZero(bytes));
+    NoteSent(HistoryText(bytes));
     m_loop_future = QtConcurrent::run(QThreadPool::globalInstance(),
                                       [this, bytes]() { SendLoop(bytes); });
 }
@@ -325,7 +347,12 @@ void SerialPortAssistantWidget::SendLoop(QByteArray bytes)
     const uint32_t size = static_cast<uint32_t>(bytes.size());
     QElapsedTimer sinceCount;
     uint32_t uncounted = 0;
+    bool portLost = false;
     while (m_loop_checked && !m_closing) {
+        if (!g_serial_is_connected) {
+            portLost = true;
+            break;
+        }
         SerialPortManager::GetInstance()->SendCommand(bytes);
         uncounted += size;
         // Waits in slices so that a closing page is not kept waiting for a
@@ -352,12 +379,17 @@ void SerialPortAssistantWidget::SendLoop(QByteArray bytes)
     }
     QMetaObject::invokeMethod(
         this,
-        [this, uncounted]() {
+        [this, uncounted, portLost]() {
             if (uncounted > 0) {
                 AddToSendCounter(uncounted);
             }
             m_loop_running = false;
             m_end_of_send_timer->start();
+            if (portLost) {
+                m_loop_checked = false;
+                ui->checkBox_while->setChecked(false);
+                DialogSeam::ShowWarning(this, QStringLiteral("警告"), QStringLiteral("请连接串口"));
+            }
         },
         Qt::QueuedConnection);
 }
@@ -508,7 +540,9 @@ void SerialPortAssistantWidget::on_checkBox_save_data_clicked(bool checked)
         return;
     }
     const QString proposed = g_imu_sn.Get() + QStringLiteral("_")
-        + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"))
+        // With its extension the recording is listed by the decoder's picker.
+        + QStringLiteral(".dat");
     const QString path = DialogSeam::GetSaveFileName(this, QStringLiteral("保存二进制数据"), proposed,
                                                      QStringLiteral("数据格式 (*.dat)"));
     if (path.isEmpty()) {
@@ -561,7 +595,14 @@ void SerialPortAssistantWidget::on_btn_parse_command_clicked()
         DialogSeam::ShowWarning(this, QStringLiteral("警告"), QStringLiteral("解析内容不能为空"));
         return;
     }
-    const QByteArray bytes = CommandFrameText::ParseBytes(text).left(CommandFrameText::kFrameSize);
+    // Pairs separated by blanks or line breaks read as well as by commas.
+    const QByteArray bytes =
+        CommandFrameText::ParseBytes(AssistantText::FrameParts(text).join(QLatin1Char(',')))
+            .left(CommandFrameText::kFrameSize);
+    if (bytes.isEmpty()) {
+        DialogSeam::ShowWarning(this, QStringLiteral("警告"), QString::fromUtf8(kFrameFormatText));
+        return;
+    }
     const CommandFields fields = CommandFrameText::FieldsFromBytes(bytes);
     ui->lineEdit_id->setText(QString::number(fields.cmd));
     ui->lineEdit_param1->setText(CommandFrameText::FloatText(fields.f1));
@@ -579,7 +620,7 @@ bool SerialPortAssistantWidget::CheckFrameIsAva(QList<unsigned char> list)
 
 void SerialPortAssistantWidget::on_btn_check_cmd_clicked()
 {
-    const QString format = QStringLiteral("未知字符,请保持格式一致,以逗号(,)或者空格( )分割");
+    const QString format = QString::fromUtf8(kFrameFormatText);
     switch (AssistantText::CheckFrameText(ui->text_edit_send->toPlainText())) {
     case AssistantText::FrameCheck::Empty:
         DialogSeam::ShowWarning(this, QStringLiteral("警告"), QStringLiteral("命令不能为空"));
@@ -667,8 +708,17 @@ void SerialPortAssistantWidget::InsertDataToRow(int row, QStringList cells)
 
 void SerialPortAssistantWidget::InitTableWidget()
 {
-    const QJsonObject obj = ReadJson(SettingManager::GetInstance()->GetSerialAssistantATConfigPath());
+    const QString path = SettingManager::GetInstance()->GetSerialAssistantATConfigPath();
+    bool unreadable = false;
+    const QJsonObject obj = AtCommandFile::ReadJson(path, &unreadable);
     AtCommandFile::ExtractLists(obj, &m_commands, &m_descriptions);
+    m_at_file_unreadable = unreadable;
+    if (unreadable) {
+        // Told once the page is up; the file stays as the user left it.
+        QTimer::singleShot(0, this, [this, path]() {
+            DialogSeam::ShowWarning(this, QStringLiteral("警告"), AtCommandFile::UnreadableText(path));
+        });
+    }
 
     QTableWidget* table = ui->tableWidget_at;
     table->setWindowTitle(QStringLiteral("AT指令"));
@@ -780,8 +830,7 @@ void SerialPortAssistantWidget::slot_modify_at_command_table_item()
     if (row >= 0 && row < m_commands.size()) {
         m_commands[row] = command;
         m_descriptions[row] = description;
-        AtCommandFile::WriteLists(SettingManager::GetInstance()->GetSerialAssistantATConfigPath(), m_commands,
-                                  m_descriptions);
+        SaveAtLists();
     }
     LOG_DEBUG() << QStringLiteral("完成");
     button->setText(QStringLiteral("编辑"));
@@ -801,8 +850,7 @@ void SerialPortAssistantWidget::slot_delete_at_command_table_item()
     }
     m_commands.remove(row);
     m_descriptions.remove(row);
-    AtCommandFile::WriteLists(SettingManager::GetInstance()->GetSerialAssistantATConfigPath(), m_commands,
-                              m_descriptions);
+    SaveAtLists();
 
     QTableWidget* table = ui->tableWidget_at;
     // The pressed button is among those replaced: its slot is still running,
@@ -829,8 +877,22 @@ void SerialPortAssistantWidget::slot_delete_at_command_table_item()
     --m_at_row_count;
 }
 
+void SerialPortAssistantWidget::SaveAtLists()
+{
+    QString error;
+    if (!AtCommandFile::WriteLists(SettingManager::GetInstance()->GetSerialAssistantATConfigPath(), m_commands,
+                                   m_descriptions, &error)) {
+        DialogSeam::ShowWarning(this, QStringLiteral("警告"), error);
+    }
+}
+
 void SerialPortAssistantWidget::on_btn_add_at_command_clicked()
 {
+    const QString path = SettingManager::GetInstance()->GetSerialAssistantATConfigPath();
+    if (m_at_file_unreadable) {
+        DialogSeam::ShowWarning(this, QStringLiteral("警告"), AtCommandFile::UnreadableText(path));
+        return;
+    }
     SerialCustomDialog dialog(this);
     if (dialog.exec() != QDialog::Accepted) {
         return;
@@ -844,7 +906,12 @@ void SerialPortAssistantWidget::on_btn_add_at_command_clicked()
     if (description.isEmpty()) {
         description = QString::fromUtf8(kEmptyDescription);
     }
-    AppendJsonData(SettingManager::GetInstance()->GetSerialAssistantATConfigPath(), command, description);
+    QString error;
+    if (!AtCommandFile::AppendJsonData(path, command, description, &error)) {
+        // Not stored, so not listed either.
+        DialogSeam::ShowWarning(this, QStringLiteral("警告"), error);
+        return;
+    }
 
     QTableWidget* table = ui->tableWidget_at;
     table->insertRow(table->rowCount());

@@ -15,6 +15,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "widgets/singleTools/ReceiveViewBuffer.h"
+
 class AutoResizer;
 class QPushButton;
 class QResizeEvent;
@@ -94,12 +96,15 @@ private:
     void SetCellEditable(int row, int column, bool editable);
     void FillAtRow(int row, const QString& command, const QString& description);
     int RowOfSender() const;
+    void SaveAtLists();
 
     void FlushReceiveBuffer();
     void ShowEndOfSend();
     void StartSendLoop(const QByteArray& bytes);
     void SendLoop(QByteArray bytes);
     QString SendPrefix() const;
+    QString HistoryText(const QByteArray& bytes) const;
+    static bool PortIsOpen();
     void NoteSent(const QString& text);
     void AddToSendCounter(uint32_t count);
     void StopRecording();
@@ -108,7 +113,7 @@ private:
     AutoResizer* m_autoResizer = nullptr;
 
     QTimer* m_display_timer = nullptr;
-    QByteArray m_recv_buffer;
+    ReceiveViewBuffer m_recv_buffer;
     bool m_quick_hidden = true;
     bool m_index_hidden = true;
     bool m_send_hex = false;
@@ -133,6 +138,8 @@ private:
     QVector<QPointer<QPushButton>> m_edit_buttons;
     QVector<QPointer<QPushButton>> m_delete_buttons;
     int m_at_row_count = 0;
+    // The list file is there but could not be read: it is never written.
+    bool m_at_file_unreadable = false;
 
     QStringList m_history;
     int m_history_index = 0;
