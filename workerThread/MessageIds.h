@@ -47,6 +47,9 @@ enum PageMessageId : int
     PAGE_MSG_AHRS_GROUP_STARTED = 816,
     PAGE_MSG_RAW_DATA = 817,
     PAGE_MSG_PEOPLE_NAV_DATA = 818,
+    // A recording failed and has ended: var1 the request id of its kind
+    // (IMU_MSG_RECORD_*), var2 a QStringList of its path and the reason.
+    PAGE_MSG_RECORDING_FAILED = 819,
 };
 
 // Sub-codes of PAGE_MSG_PARAM_TABLE_READ (var1).

@@ -9,8 +9,6 @@
 #include "workerThread/DeviceFrames.h"
 #include "workerThread/MessageIds.h"
 
-#include <QFile>
-
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -165,16 +163,16 @@ void WorkerThreadImu::slot_on_read_data()
     if (bytes.isEmpty()) {
         return;
     }
-    if (m_ahrs_recording.on) {
+    if (m_ahrs_recording.IsOn()) {
         WriteAhrsDataToFile(bytes);
     }
-    if (m_people_recording.on) {
+    if (m_people_recording.IsOn()) {
         WritePeopleDataToFile(bytes);
     }
-    if (m_assistant_recording.on) {
+    if (m_assistant_recording.IsOn()) {
         WriteSerialAssistantDataToFile(bytes);
     }
-    if (m_imu33_recording.on) {
+    if (m_imu33_recording.IsOn()) {
         Write33IMUDataToFile(bytes);
     }
 }
@@ -354,72 +352,54 @@ void WorkerThreadImu::HandleParamValue(const uint8_t* payload, uint32_t length)
 
 // ---- Recordings ----
 
-void WorkerThreadImu::SwitchRecording(Recording& recording, bool globalFlag, const QVariant& path)
+void WorkerThreadImu::SwitchRecording(RawRecording& recording, int requestId, bool globalFlag,
+                                      const QVariant& path)
 {
-    if (!globalFlag) {
-        if (recording.file && recording.file->isOpen()) {
-            recording.file->close();
-        }
-        recording.on = false;
-        return;
+    if (!recording.Stop()) {
+        ReportRecordingFailure(recording, requestId);
     }
-    if (recording.file) {
-        if (recording.file->isOpen()) {
-            recording.file->close();
-        }
-        recording.file.reset();
+    if (!globalFlag) {
+        return;
     }
     const QString name = path.userType() == QMetaType::QString ? path.toString() : QString();
-    recording.file.reset(new QFile(name));
-    recording.on = true;
-    // The file is replaced as the recording starts, not at its first bytes:
-    // a recording during which nothing arrives must not leave the old
-    // content behind as if it had been recorded now.
-    OpenRecordingFile(recording);
+    if (!recording.Start(name)) {
+        ReportRecordingFailure(recording, requestId);
+    }
 }
 
-bool WorkerThreadImu::OpenRecordingFile(Recording& recording)
+void WorkerThreadImu::AppendToRecording(RawRecording& recording, int requestId, const QByteArray& bytes)
 {
-    // A new recording replaces the file's whole content (the pages have
-    // confirmed the overwrite), so an older, longer file leaves no tail.
-    if (!recording.file->open(QIODevice::ReadWrite | QIODevice::Truncate)) {
-        LOG_DEBUG() << "录制文件打开失败" << recording.file->fileName();
-        recording.on = false;
-        return false;
+    if (recording.IsOn() && !recording.Append(bytes)) {
+        ReportRecordingFailure(recording, requestId);
     }
-    return true;
 }
 
-void WorkerThreadImu::AppendToRecording(Recording& recording, const QByteArray& bytes)
+void WorkerThreadImu::ReportRecordingFailure(const RawRecording& recording, int requestId)
 {
-    if (!recording.file) {
-        return;
-    }
-    if (!recording.file->isOpen() && !OpenRecordingFile(recording)) {
-        return;
-    }
-    recording.file->write(bytes);
-    recording.file->flush();
+    LOG_WARN() << "数据保存失败，已停止保存:" << recording.ErrorText() << "已保存字节数:"
+               << recording.BytesWritten();
+    SendToPages(PAGE_MSG_RECORDING_FAILED, QVariant(requestId),
+                QVariant(QStringList{recording.Path(), recording.ErrorText()}));
 }
 
 void WorkerThreadImu::WriteAhrsDataToFile(const QByteArray& bytes)
 {
-    AppendToRecording(m_ahrs_recording, bytes);
+    AppendToRecording(m_ahrs_recording, IMU_MSG_RECORD_AHRS, bytes);
 }
 
 void WorkerThreadImu::WritePeopleDataToFile(const QByteArray& bytes)
 {
-    AppendToRecording(m_people_recording, bytes);
+    AppendToRecording(m_people_recording, IMU_MSG_RECORD_PEOPLE_NAV, bytes);
 }
 
 void WorkerThreadImu::WriteSerialAssistantDataToFile(const QByteArray& bytes)
 {
-    AppendToRecording(m_assistant_recording, bytes);
+    AppendToRecording(m_assistant_recording, IMU_MSG_RECORD_ASSISTANT, bytes);
 }
 
 void WorkerThreadImu::Write33IMUDataToFile(const QByteArray& bytes)
 {
-    AppendToRecording(m_imu33_recording, bytes);
+    AppendToRecording(m_imu33_recording, IMU_MSG_RECORD_IMU33, bytes);
 }
 
 // ---- Requests ----
@@ -469,16 +449,16 @@ void WorkerThreadImu::SendMessageToIMU(int id, QVariant var1, QVariant var2)
         SendCommandList(var1);
         break;
     case IMU_MSG_RECORD_AHRS:
-        SwitchRecording(m_ahrs_recording, g_ahrs_file_recording.load(), var1);
+        SwitchRecording(m_ahrs_recording, IMU_MSG_RECORD_AHRS, g_ahrs_file_recording.load(), var1);
         break;
     case IMU_MSG_RECORD_ASSISTANT:
-        SwitchRecording(m_assistant_recording, g_serial_assistant_save_data.load(), var1);
+        SwitchRecording(m_assistant_recording, IMU_MSG_RECORD_ASSISTANT, g_serial_assistant_save_data.load(), var1);
         break;
     case IMU_MSG_RECORD_PEOPLE_NAV:
-        SwitchRecording(m_people_recording, g_people_nav_file_recording.load(), var1);
+        SwitchRecording(m_people_recording, IMU_MSG_RECORD_PEOPLE_NAV, g_people_nav_file_recording.load(), var1);
         break;
     case IMU_MSG_RECORD_IMU33:
-        SwitchRecording(m_imu33_recording, g_33imu_file_recording.load(), var1);
+        SwitchRecording(m_imu33_recording, IMU_MSG_RECORD_IMU33, g_33imu_file_recording.load(), var1);
         break;
     case IMU_MSG_PARAM_TABLE:
         ParamTableRequest(var1, var2);

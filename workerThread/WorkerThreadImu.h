@@ -7,14 +7,12 @@
 #include <QVariant>
 
 #include <cstdint>
-#include <memory>
 
 #include "workerThread/PayloadTypes.h"
+#include "workerThread/RawRecording.h"
 #include "workerThread/WorkerThread.h"
 
 #include "widgets/general/UpLoadData.h"
-
-class QFile;
 
 // The device worker: the receive side (frame parser, dispatcher onto the
 // message bus, raw recordings, upgrade-reply capture) and the request side
@@ -55,15 +53,12 @@ public slots:
     void SendMessageToIMU(int id, QVariant var1, QVariant var2);
 
 private:
-    // One recording of the raw byte stream.
-    struct Recording
-    {
-        bool on = false;
-        std::unique_ptr<QFile> file;
-    };
-    void SwitchRecording(Recording& recording, bool globalFlag, const QVariant& path);
-    void AppendToRecording(Recording& recording, const QByteArray& bytes);
-    bool OpenRecordingFile(Recording& recording);
+    // Start or stop of a recording; requestId names its kind.
+    void SwitchRecording(RawRecording& recording, int requestId, bool globalFlag, const QVariant& path);
+    void AppendToRecording(RawRecording& recording, int requestId, const QByteArray& bytes);
+    // Tells the log and the pages (PAGE_MSG_RECORDING_FAILED) that a
+    // recording has failed and ended.
+    void ReportRecordingFailure(const RawRecording& recording, int requestId);
 
     void HandleParamValue(const uint8_t* payload, uint32_t length);
 
@@ -92,7 +87,7 @@ private:
 
     VersionPayload m_version{};
     AhrsData m_ahrs_data{};
-    Recording m_ahrs_recording;
+    RawRecording m_ahrs_recording;
     ImuParamData m_param_cache{};
     QSet<int> m_param_seen;
     qint64 m_param_deadline = 0;
@@ -105,9 +100,9 @@ private:
     uint32_t m_table_expected = 127;
     uint32_t m_table_ack = 0;
     UploadReplyBlock m_upload_reply{};
-    Recording m_people_recording;
-    Recording m_assistant_recording;
-    Recording m_imu33_recording;
+    RawRecording m_people_recording;
+    RawRecording m_assistant_recording;
+    RawRecording m_imu33_recording;
 };
 
 #endif // WORKERTHREADIMU_H

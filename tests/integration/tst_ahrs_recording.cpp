@@ -296,6 +296,58 @@ private slots:
         QVERIFY2(saves.first().text.startsWith(m_dir.path() + "/SN42_"), qPrintable(saves.first().text));
         QVERIFY(QRegularExpression("_\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d$").match(saves.first().text).hasMatch());
     }
+
+    // A file that cannot be opened is refused at the press: nothing turns
+    // red, nothing is sent, the folder is not kept for next time.
+    void refusesUnwritablePath_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("missing folder") << m_dir.filePath("no-such-folder/a.dat");
+        QTest::newRow("a folder") << m_dir.path();
+    }
+    void refusesUnwritablePath()
+    {
+        QFETCH(QString, path);
+        AHRSDataWidget page(nullptr);
+        const QString keptDir = page.SaveDir();
+        QSignalSpy requests(SendDataHandleManager::GetInstance(), &SendDataHandleManager::SignalSendMessageToIMU);
+        m_savePath = path;
+        PressRecord(page);
+        const auto warnings = RequestsOf(DialogSeam::Warning);
+        QCOMPARE(warnings.size(), 1);
+        QVERIFY2(warnings.first().text.startsWith("文件打开失败：" + path + "（"), qPrintable(warnings.first().text));
+        QVERIFY(!g_ahrs_file_recording);
+        QCOMPARE(requests.count(), 0);
+        QVERIFY(page.findChild<QLabel*>("label_file_save_tip")->text().isEmpty());
+        QCOMPARE(SettingManager::GetInstance()->GetPreAHRSDataSavePath(), keptDir);
+        QVERIFY(!QFile::exists(m_dir.filePath("no-such-folder")));
+    }
+
+    // A volume that fills up: the worker ends the recording, the page says
+    // so once and stops showing a recording; the next press starts anew.
+    void fullVolumeStopsRecording()
+    {
+        AHRSDataWidget page(nullptr);
+        m_savePath = QStringLiteral("/dev/full");
+        PressRecord(page);
+        QVERIFY(g_ahrs_file_recording);
+        QVERIFY(m_pty.Write(AhrsFrame(1, 1.0f)));
+        QTRY_VERIFY_WITH_TIMEOUT(!g_ahrs_file_recording, 10000);
+        QVERIFY(m_pty.Write(AhrsFrame(2, 2.0f)));
+        const int seen = m_samples;
+        QVERIFY(m_pty.Write(AhrsFrame(3, 3.0f)));
+        QTRY_VERIFY_WITH_TIMEOUT(m_samples > seen, 10000);
+        const auto warnings = RequestsOf(DialogSeam::Warning);
+        QCOMPARE(warnings.size(), 1);
+        QVERIFY2(warnings.first().text.startsWith("数据保存失败，已停止保存。\n文件写入失败：/dev/full（"),
+                 qPrintable(warnings.first().text));
+        QVERIFY(page.findChild<QLabel*>("label_file_save_tip")->text().startsWith("文件写入失败：/dev/full"));
+        DialogSeam::ClearRequests();
+        m_savePath.clear();
+        PressRecord(page);
+        QVERIFY(RequestsOf(DialogSeam::Question).isEmpty());
+        QCOMPARE(RequestsOf(DialogSeam::SaveFile).size(), 1);
+    }
 };
 
 QTEST_MAIN(TestAhrsRecording)

@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
@@ -69,6 +70,7 @@ class TestImu33Page : public QObject
     Q_OBJECT
 
     QString m_savePath;
+    QTemporaryDir m_tmp; // recordings must go to a folder that can be written
     int m_answer = QMessageBox::No;
 
 private slots:
@@ -339,15 +341,17 @@ private slots:
         QCOMPARE(spy.count(), 0);
         QVERIFY(!g_33imu_file_recording);
 
-        m_savePath = QStringLiteral("/tmp/imu33 out/run1");
+        const QString folder = m_tmp.filePath("imu33 out");
+        QVERIFY(QDir().mkpath(folder));
+        m_savePath = folder + "/run1";
         button->click();
         QVERIFY(g_33imu_file_recording);
         QCOMPARE(spy.count(), 1);
         QCOMPARE(spy.at(0).at(0).toInt(), int(IMU_MSG_RECORD_IMU33));
         QCOMPARE(spy.at(0).at(1).value<QVariant>().toString(), m_savePath); // no suffix added
         QVERIFY(!spy.at(0).at(2).value<QVariant>().isValid());
-        QCOMPARE(Text(page, "label"), QString("数据保存路径：/tmp/imu33 out/run1"));
-        QCOMPARE(SettingManager::GetInstance()->GetPreAHRSDataSavePath(), QString("/tmp/imu33 out"));
+        QCOMPARE(Text(page, "label"), "数据保存路径：" + m_savePath);
+        QCOMPARE(SettingManager::GetInstance()->GetPreAHRSDataSavePath(), folder);
         QVERIFY(button->styleSheet().contains("dataRecording.png"));
 
         // Stop, answered No: goes on.
@@ -367,14 +371,14 @@ private slots:
         QCOMPARE(spy.at(1).at(0).toInt(), int(IMU_MSG_RECORD_IMU33));
         QVERIFY(!spy.at(1).at(1).value<QVariant>().isValid());
         QVERIFY(button->styleSheet().contains("dataRecord.png"));
-        QCOMPARE(Text(page, "label"), QString("数据保存路径：/tmp/imu33 out/run1"));
+        QCOMPARE(Text(page, "label"), "数据保存路径：" + m_savePath);
     }
 
     void recordingWithoutDeviceWarnsThenGoesOn()
     {
         Imu33DataWidget page(nullptr);
         g_communicate_with_serial_flag = false;
-        m_savePath = QStringLiteral("/tmp/x.dat");
+        m_savePath = m_tmp.filePath("x.dat");
         page.findChild<QPushButton*>("btn_save_33imu_data")->click();
         const QList<DialogSeam::Request> requests = DialogSeam::Requests();
         QCOMPARE(requests.size(), 2);
@@ -391,7 +395,7 @@ private slots:
     {
         Imu33DataWidget page(nullptr);
         auto* button = page.findChild<QPushButton*>("btn_save_33imu_data");
-        m_savePath = QStringLiteral("/tmp/y.dat");
+        m_savePath = m_tmp.filePath("y.dat");
         button->click();
         QVERIFY(button->styleSheet().contains("dataRecording.png"));
         g_33imu_file_recording = false;

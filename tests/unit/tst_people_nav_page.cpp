@@ -1,6 +1,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
@@ -79,6 +80,7 @@ class TestPeopleNavPage : public QObject
     Q_OBJECT
 
     QString m_savePath;
+    QTemporaryDir m_tmp; // recordings must go to a folder that can be written
 
 private slots:
     void initTestCase()
@@ -323,13 +325,13 @@ private slots:
         QVERIFY(!g_people_nav_file_recording);
         QCOMPARE(button->text(), QString("保存数据文件"));
 
-        m_savePath = QStringLiteral("/tmp/walk");
+        m_savePath = m_tmp.filePath("walk");
         button->click();
         QVERIFY(g_people_nav_file_recording);
         QCOMPARE(button->text(), QString("取消保存"));
         QCOMPARE(spy.count(), 1);
         QCOMPARE(spy.at(0).at(0).toInt(), int(IMU_MSG_RECORD_PEOPLE_NAV));
-        QCOMPARE(spy.at(0).at(1).value<QVariant>().toString(), QString("/tmp/walk"));
+        QCOMPARE(spy.at(0).at(1).value<QVariant>().toString(), m_savePath);
 
         DialogSeam::ClearRequests();
         button->click(); // stops at once, no question
@@ -341,13 +343,38 @@ private slots:
         QVERIFY(!spy.at(1).at(1).value<QVariant>().isValid());
     }
 
+    // The worker's report of a failed recording: said once, and the button
+    // offers a new recording; a report about another file changes nothing.
+    void failedRecordingIsReported()
+    {
+        PeopleNavMainWidget page(nullptr);
+        auto* button = page.findChild<QPushButton*>("btn_save_data");
+        m_savePath = m_tmp.filePath("walk3");
+        button->click();
+        QVERIFY(g_people_nav_file_recording);
+        auto* bus = RecvDataHandleManager::GetInstance();
+        bus->SendMessageToPageSlot(PAGE_MSG_RECORDING_FAILED, int(IMU_MSG_RECORD_PEOPLE_NAV),
+                                   QStringList{m_tmp.filePath("other"), "x"});
+        bus->SendMessageToPageSlot(PAGE_MSG_RECORDING_FAILED, int(IMU_MSG_RECORD_AHRS), QStringList{m_savePath, "x"});
+        QCoreApplication::processEvents();
+        QVERIFY(g_people_nav_file_recording);
+        DialogSeam::ClearRequests();
+        bus->SendMessageToPageSlot(PAGE_MSG_RECORDING_FAILED, int(IMU_MSG_RECORD_PEOPLE_NAV),
+                                   QStringList{m_savePath, "文件写入失败：walk3（No space left on device）"});
+        QTRY_VERIFY(!g_people_nav_file_recording);
+        QCOMPARE(button->text(), QString("保存数据文件"));
+        QCOMPARE(DialogSeam::Requests().size(), 1);
+        QCOMPARE(DialogSeam::Requests().at(0).text,
+                 QString("数据保存失败，已停止保存。\n文件写入失败：walk3（No space left on device）"));
+    }
+
     // Unplugged or disconnected: the recording ends with the device.
     void deviceGoneEndsTheRecording()
     {
         PeopleNavMainWidget page(nullptr);
         auto* button = page.findChild<QPushButton*>("btn_save_data");
         QSignalSpy spy(SendDataHandleManager::GetInstance(), &SendDataHandleManager::SignalSendMessageToIMU);
-        m_savePath = QStringLiteral("/tmp/walk2");
+        m_savePath = m_tmp.filePath("walk2");
         button->click();
         QVERIFY(g_people_nav_file_recording);
         RecvDataHandleManager::GetInstance()->ResetPage();

@@ -23,6 +23,7 @@
 #include "ui_AHRSDataWidget.h"
 #include "widgets/singleTools/AhrsSample.h"
 #include "widgets/singleTools/RecordSpaceCheck.h"
+#include "widgets/singleTools/RecordingSwitch.h"
 #include "workerThread/DeviceFrames.h"
 #include "workerThread/MessageIds.h"
 #include "workerThread/SerialPortManager.h"
@@ -68,6 +69,8 @@ AHRSDataWidget::AHRSDataWidget(QWidget* parent)
 
     connect(RecvDataHandleManager::GetInstance(), &RecvDataHandleManager::SignalSendMessageToPage, this,
             &AHRSDataWidget::slot_display_ahrs_value);
+    connect(RecvDataHandleManager::GetInstance(), &RecvDataHandleManager::SignalSendMessageToPage, this,
+            &AHRSDataWidget::slot_record_answer);
 
     ui->label_file_save_tip->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_save_dir = SettingManager::GetInstance()->GetPreAHRSDataSavePath();
@@ -503,9 +506,12 @@ bool AHRSDataWidget::HandleRecordPress()
             DialogSeam::ShowWarning(this, QStringLiteral("警告"), space.message);
             return false;
         }
-        // The worker decides start or stop by this flag, so it is set first.
-        g_ahrs_file_recording = true;
-        SendDataHandleManager::GetInstance()->SendMessageToIMU(IMU_MSG_RECORD_AHRS, QVariant(path), QVariant());
+        QString error;
+        if (!RecordingSwitch::Start(IMU_MSG_RECORD_AHRS, path, &error)) {
+            DialogSeam::ShowWarning(this, QStringLiteral("警告"), error);
+            return false;
+        }
+        m_record_path = path;
         ui->label_record->setPixmap(QPixmap(m_icon_recording));
         ui->label_file_save_tip->setText(QStringLiteral("数据保存路径: ") + path);
         LOG_INFO() << QStringLiteral("AHRS数据保存路径: ") + path;
@@ -521,11 +527,25 @@ bool AHRSDataWidget::HandleRecordPress()
         return false;
     }
     LOG_DEBUG() << "确定停止";
-    g_ahrs_file_recording = false;
     ui->label_record->setPixmap(QPixmap(m_icon_idle));
-    SendDataHandleManager::GetInstance()->SendMessageToIMU(IMU_MSG_RECORD_AHRS, QVariant(), QVariant());
+    RecordingSwitch::Stop(IMU_MSG_RECORD_AHRS);
     LOG_INFO() << "取消保存AHRS数据";
     return true;
+}
+
+void AHRSDataWidget::slot_record_answer(int id, QVariant var1, QVariant var2)
+{
+    QString error;
+    if (!RecordingSwitch::IsFailure(IMU_MSG_RECORD_AHRS, m_record_path, id, var1, var2, &error)) {
+        return;
+    }
+    // The worker has closed the file; the page stops showing a recording
+    // and says what was lost.
+    m_record_path.clear();
+    g_ahrs_file_recording = false;
+    ui->label_record->setPixmap(QPixmap(m_icon_idle));
+    ui->label_file_save_tip->setText(error);
+    DialogSeam::ShowWarning(this, QStringLiteral("警告"), RecordingSwitch::FailureMessage(error));
 }
 
 void AHRSDataWidget::on_btn_lose_pkt_start_clicked()

@@ -73,6 +73,8 @@ public:
 
 public slots:
     void slot_display_ahrs_value(int id, QVariant var1, QVariant var2);
+    // The worker's report that the running recording has failed.
+    void slot_record_answer(int id, QVariant var1, QVariant var2);
 
     void slot_on_mouse_wheel_1(QWheelEvent* event);
     void slot_on_mouse_wheel_2(QWheelEvent* event);
@@ -117,6 +119,7 @@ private:
     bool Grows(int plot, int graph) const;
 
     QString m_save_dir;
+    QString m_record_path; // file of the recording this page started last
     PacketLossChecker m_lose;          // lost count, frame interval, last MCU time
     bool m_lose_pkt_check = false;
     bool m_time_sync_check = false;

@@ -22,6 +22,7 @@
 #include "manager/SendDataHandleManager.h"
 #include "manager/SettingManager.h"
 #include "ui_Imu33DataWidget.h"
+#include "widgets/singleTools/RecordingSwitch.h"
 #include "workerThread/MessageIds.h"
 
 namespace {
@@ -66,6 +67,7 @@ Imu33DataWidget::Imu33DataWidget(QWidget* parent)
     // The connect widget ends a running recording when the device goes away;
     // the record button must then stop showing it as running.
     connect(bus, &RecvDataHandleManager::SignalResetPage, this, &Imu33DataWidget::slot_reset_page);
+    connect(bus, &RecvDataHandleManager::SignalSendMessageToPage, this, &Imu33DataWidget::slot_record_answer);
 
     InitSetWidget();
     InitAutoResize();
@@ -459,6 +461,19 @@ void Imu33DataWidget::slot_reset_page()
     }
 }
 
+void Imu33DataWidget::slot_record_answer(int id, QVariant var1, QVariant var2)
+{
+    QString error;
+    if (!RecordingSwitch::IsFailure(IMU_MSG_RECORD_IMU33, m_record_path, id, var1, var2, &error)) {
+        return;
+    }
+    m_record_path.clear();
+    g_33imu_file_recording = false;
+    ShowRecordImage(false);
+    ui->label->setText(error);
+    DialogSeam::ShowWarning(this, QStringLiteral("警告"), RecordingSwitch::FailureMessage(error));
+}
+
 void Imu33DataWidget::on_btn_save_33imu_data_clicked()
 {
     if (!g_communicate_with_serial_flag) {
@@ -474,9 +489,8 @@ void Imu33DataWidget::on_btn_save_33imu_data_clicked()
             return;
         }
         LOG_DEBUG() << "确定停止";
-        g_33imu_file_recording = false;
         ShowRecordImage(false);
-        SendDataHandleManager::GetInstance()->SendMessageToIMU(IMU_MSG_RECORD_IMU33, QVariant(), QVariant());
+        RecordingSwitch::Stop(IMU_MSG_RECORD_IMU33);
         return;
     }
 
@@ -490,9 +504,12 @@ void Imu33DataWidget::on_btn_save_33imu_data_clicked()
     if (path.isEmpty()) {
         return;
     }
-    // The worker opens or closes the file by this flag, so it is set first.
-    g_33imu_file_recording = true;
-    SendDataHandleManager::GetInstance()->SendMessageToIMU(IMU_MSG_RECORD_IMU33, QVariant(path), QVariant());
+    QString error;
+    if (!RecordingSwitch::Start(IMU_MSG_RECORD_IMU33, path, &error)) {
+        DialogSeam::ShowWarning(this, QStringLiteral("警告"), error);
+        return;
+    }
+    m_record_path = path;
     ShowRecordImage(true);
     const int slash = path.lastIndexOf('/');
     m_save_dir = slash >= 0 ? path.left(slash) : QString();

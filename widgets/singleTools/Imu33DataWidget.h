@@ -80,6 +80,8 @@ private slots:
     void on_hs_label_update_rate_valueChanged(int value);
     void on_spinBox_valueChanged(int arg1);
     void slot_reset_page();
+    // The worker's report that the running recording has failed.
+    void slot_record_answer(int id, QVariant var1, QVariant var2);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -108,6 +110,7 @@ private:
     float m_plot_rate_hz = 50.0f;
     float m_label_rate_hz = 5.0f;
     QString m_save_dir;
+    QString m_record_path; // file of the recording this page started last
     std::unique_ptr<AutoResizer> m_resizer;
     QTimer* m_auto_zoom_timer = nullptr;
     QTimer* m_press_timer = nullptr;

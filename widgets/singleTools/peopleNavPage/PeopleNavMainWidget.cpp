@@ -16,6 +16,7 @@
 #include "manager/RecvDataHandleManager.h"
 #include "manager/SendDataHandleManager.h"
 #include "ui_PeopleNavMainWidget.h"
+#include "widgets/singleTools/RecordingSwitch.h"
 #include "workerThread/MessageIds.h"
 
 namespace {
@@ -47,6 +48,7 @@ PeopleNavMainWidget::PeopleNavMainWidget(QWidget* parent)
             &PeopleNavMainWidget::slot_display_people_nav_value);
     // Nobody else ends this page's recording when the device goes away.
     connect(bus, &RecvDataHandleManager::SignalResetPage, this, &PeopleNavMainWidget::slot_device_gone);
+    connect(bus, &RecvDataHandleManager::SignalSendMessageToPage, this, &PeopleNavMainWidget::slot_record_answer);
 }
 
 PeopleNavMainWidget::~PeopleNavMainWidget()
@@ -277,15 +279,25 @@ void PeopleNavMainWidget::slot_device_gone()
     LOG_INFO() << "设备断开，停止保存行人导航数据";
 }
 
+void PeopleNavMainWidget::slot_record_answer(int id, QVariant var1, QVariant var2)
+{
+    QString error;
+    if (!RecordingSwitch::IsFailure(IMU_MSG_RECORD_PEOPLE_NAV, m_record_path, id, var1, var2, &error)) {
+        return;
+    }
+    m_record_path.clear();
+    g_people_nav_file_recording = false;
+    ui->btn_save_data->setText(QStringLiteral("保存数据文件"));
+    DialogSeam::ShowWarning(this, QStringLiteral("警告"), RecordingSwitch::FailureMessage(error));
+}
+
 void PeopleNavMainWidget::on_btn_save_data_clicked()
 {
     if (!g_communicate_with_serial_flag) {
         DialogSeam::ShowCritical(this, QStringLiteral("错误"), QStringLiteral("未成功连接设备"));
     }
     if (g_people_nav_file_recording) {
-        // The worker closes the file by this flag, so it is cleared first.
-        g_people_nav_file_recording = false;
-        SendDataHandleManager::GetInstance()->SendMessageToIMU(IMU_MSG_RECORD_PEOPLE_NAV, QVariant(), QVariant());
+        RecordingSwitch::Stop(IMU_MSG_RECORD_PEOPLE_NAV);
         ui->btn_save_data->setText(QStringLiteral("保存数据文件"));
         return;
     }
@@ -296,7 +308,11 @@ void PeopleNavMainWidget::on_btn_save_data_clicked()
     if (path.isEmpty()) {
         return;
     }
-    g_people_nav_file_recording = true;
-    SendDataHandleManager::GetInstance()->SendMessageToIMU(IMU_MSG_RECORD_PEOPLE_NAV, QVariant(path), QVariant());
+    QString error;
+    if (!RecordingSwitch::Start(IMU_MSG_RECORD_PEOPLE_NAV, path, &error)) {
+        DialogSeam::ShowWarning(this, QStringLiteral("警告"), error);
+        return;
+    }
+    m_record_path = path;
     ui->btn_save_data->setText(QStringLiteral("取消保存"));
 }

@@ -60,6 +60,8 @@ private slots:
     void on_btn_clear_track_clicked();
     void on_btn_save_data_clicked();
     void slot_device_gone();
+    // The worker's report that the running recording has failed.
+    void slot_record_answer(int id, QVariant var1, QVariant var2);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -72,6 +74,7 @@ private:
     void UpdateLabels(const PeopleNavPayload& sample);
 
     int m_delay_s = 10;
+    QString m_record_path; // file of the recording this page started last
     std::unique_ptr<AutoResizer> m_resizer;
     QTimer* m_auto_zoom_timer = nullptr;
     QTimer* m_press_timer = nullptr;
