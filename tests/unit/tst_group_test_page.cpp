@@ -348,24 +348,60 @@ private slots:
         QCOMPARE(page.FailureCount(), 0);
         const QString zeros(24, '0');
         const QByteArray csv = ReadAll(CsvPath(page, zeros));
-        QCOMPARE(csv, kHeader + QByteArray("N/A,N/A,N/A,N/A,N/A,N/A,0,0,0,") + QByteArray(1, '\0')
-                          + ",N/A,0,0,0,0,0," + zeros.toLatin1() + ",\xb3\xc9\xb9\xa6\n");
+        QCOMPARE(csv, kHeader + QByteArray("N/A,N/A,N/A,N/A,N/A,N/A,0,0,0,,N/A,0,0,0,0,0,") + zeros.toLatin1()
+                          + ",\xb3\xc9\xb9\xa6\n");
         QCOMPARE(m_sent.size(), 1);
         QCOMPARE(m_sent[0].second, kStream);
         QFile::remove(CsvPath(page, zeros));
     }
 
-    void commaInTheFilterByteKeepsTheColumns()
+    void filterByteKeepsTheColumns_data()
     {
+        QTest::addColumn<int>("filter");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QByteArray>("field");
+        QTest::newRow("comma") << int(',') << "IP_FILTER：," << QByteArray(",17,1,\",\",25.00,");
+        QTest::newRow("NUL") << 0 << "IP_FILTER：" << QByteArray(",17,1,,25.00,");
+    }
+    void filterByteKeepsTheColumns()
+    {
+        QFETCH(int, filter);
+        QFETCH(QString, label);
+        QFETCH(QByteArray, field);
         AHRSGroupWidget page;
         UsePageClock(page);
         Show(25.0f);
         ArrayImuI2cPayloadCalibPublish r = GoodRecord();
-        r.ip_filter = ',';
+        r.ip_filter = uint8_t(filter);
         Judge(r, Board("AB12"));
+        QCOMPARE(Text(page, "label_ip_filter"), label);
         const QByteArray csv = ReadAll(CsvPath(page, kSn));
-        QVERIFY2(csv.contains(",17,1,\",\",25.00,"), csv.constData());
+        QVERIFY2(csv.contains(field), csv.constData());
+        QVERIFY(!csv.contains('\0'));
         QFile::remove(CsvPath(page, kSn));
+    }
+
+    // A result file that cannot be written is said; verdict and counts stand.
+    void unwritableResultFileIsReported()
+    {
+        AHRSGroupWidget page;
+        UsePageClock(page);
+        QVERIFY(QDir().mkpath(CsvPath(page, kSn)));
+        Show(25.0f);
+        Judge(GoodRecord(), Board("AB12"));
+        QVERIFY(QDir().rmdir(CsvPath(page, kSn)));
+        QCOMPARE(Text(page, "label_test_count"), QString("测试次数：6"));
+        const QList<DialogSeam::Request> req = DialogSeam::Requests();
+        QCOMPARE(req.size(), 1);
+        QCOMPARE(req[0].title, QString("警告"));
+        QVERIFY2(req[0].text.startsWith("测试结果未能保存：文件"), qPrintable(req[0].text));
+        QVERIFY(req[0].text.contains(CsvPath(page, kSn)));
+        // Neither a folder that cannot be made nor a plain file is used for results.
+        QFile plain(m_dir.filePath("plain"));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        QCOMPARE(AHRSGroupWidget::ChooseDataFolder(plain.fileName(), m_dir.filePath("user/data")),
+                 m_dir.filePath("user/data"));
+        QVERIFY(QFileInfo(m_dir.filePath("user/data")).isDir());
     }
 
     void unparseableSettingsAreLeftAloneWhenCounting()
@@ -440,7 +476,10 @@ private slots:
         QCOMPARE(g_ahrsGroupOneFlag.load(), 1);
     }
 
-    void laterStartsResetTemperatureAndEachTaskSends()
+    // A second press before the device has answered asks for the record
+    // once: one verdict, one count. A device at 0 degrees or below is
+    // waited for with the reason on the page.
+    void laterStartsResetTemperatureAndAskOnce()
     {
         AHRSGroupWidget page;
         UsePageClock(page);
@@ -450,14 +489,25 @@ private slots:
         ToPage(PAGE_MSG_AHRS_GROUP_STARTED);
         QVERIFY(Dialogs().isEmpty());
         QCOMPARE(page.ImuTemp(), 0.0);
-        QTest::qWait(80);
-        QCOMPARE(m_sent.size(), 2);
+        QCOMPARE(AHRSGroupWidget::WaitingTasks(), 1);
+        QCOMPARE(Text(page, "label_wait_status"), QString("等待设备数据"));
+        QTRY_COMPARE(m_sent.size(), 2);
         QCOMPARE(m_sent[0].second, kStream);
         QCOMPARE(m_sent[1].second, kStream);
+        Show(-3.0f);
+        QCOMPARE(Text(page, "label_wait_status"), QString("等待设备温度大于0℃，当前：-3.00℃"));
+        QCOMPARE(AHRSGroupWidget::WaitingTasks(), 1);
         Show(26.0f);
-        QTRY_COMPARE(m_sent.size(), 4);
+        QTRY_COMPARE(m_sent.size(), 3);
         QCOMPARE(m_sent[2].second, kRecord);
-        QCOMPARE(m_sent[3].second, kRecord);
+        QTRY_COMPARE(AHRSGroupWidget::WaitingTasks(), 0);
+        QCoreApplication::processEvents();
+        QCOMPARE(m_sent.size(), 3);
+        QCOMPARE(Text(page, "label_wait_status"), QString("已请求设备信息"));
+        Judge(GoodRecord(), Board("AB12"));
+        QCOMPARE(Text(page, "label_test_count"), QString("测试次数：6"));
+        QVERIFY(Text(page, "label_wait_status").isEmpty());
+        QFile::remove(CsvPath(page, kSn));
     }
 
     void pageClosedBeforeTheDeviceAnswersEndsItsTasks()
@@ -485,20 +535,30 @@ private slots:
         QVERIFY2(child.readAllStandardOutput().contains("waiting"), "child never reached its wait");
     }
 
+    // The form was filled before a device was counted: its save keeps the
+    // count the page wrote meanwhile.
     void settingsFormSaveRefreshesTheReferenceLabels()
     {
         AHRSGroupWidget page;
+        UsePageClock(page);
         page.findChild<QPushButton*>("btn_set_config")->click();
         AHRSGroupCommonWidget* form = page.SettingsForm();
         QVERIFY(form->isVisible());
         QCOMPARE(form->findChild<QLineEdit*>("lineEdit_firmware_version")->text(), QString("1001"));
+        Show(25.0f);
+        Judge(GoodRecord(), Board("AB12"));
+        QCOMPARE(Text(page, "label_test_count"), QString("测试次数：6"));
         form->findChild<QLineEdit*>("lineEdit_firmware_version")->setText("2024");
         form->findChild<QLineEdit*>("lineEdi_temp")->setText("31.5");
         form->findChild<QPushButton*>("pushButton")->click();
         QVERIFY(form->isHidden());
         QCOMPARE(Text(page, "label_compare_software_ver"), QString("对照固件版本：2024"));
         QCOMPARE(Text(page, "label_compare_temp"), QString("对照温度：31.50"));
-        QCOMPARE(Text(page, "label_test_count"), QString("测试次数：5"));
+        QCOMPARE(Text(page, "label_test_count"), QString("测试次数：6"));
+        QCOMPARE(Text(page, "label_success_count"), QString("成功次数：4"));
+        QVERIFY(ReadAll(m_path).contains("\"Test_Count\": 6\n"));
+        QVERIFY(ReadAll(m_path).contains("\"Success_Count\": 4,\n"));
+        QFile::remove(CsvPath(page, kSn));
     }
 
     void liveSamplesAreRateLimitedAndBounded()

@@ -8,6 +8,7 @@
 #include <QRegExp>
 #include <QRegExpValidator>
 
+#include "commom/CheckedFile.h"
 #include "commom/DialogSeam.h"
 #include "commom/Logger.h"
 #include "manager/SettingManager.h"
@@ -86,13 +87,25 @@ int AHRSGroupCommonWidget::ReadConfig()
     return 0;
 }
 
+void AHRSGroupCommonWidget::RefreshCounts()
+{
+    QFile file(m_config_path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        return;
+    }
+    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll());
+    if (!doc.isObject()) {
+        return;
+    }
+    const QJsonObject obj = doc.object();
+    ui->lineEdit_test_count->setText(QString::number(obj.value("Test_Count").toInt(0)));
+    ui->lineEdit_success_count->setText(QString::number(obj.value("Success_Count").toInt(0)));
+}
+
 int AHRSGroupCommonWidget::ModifyConfig(double temp, int firmware, int hardware, const QString& board,
                                         int testCount, int successCount, int configCode, int imuCode,
                                         int paramCode)
 {
-    if (!OpenFile()) {
-        return -1;
-    }
     QJsonObject obj;
     obj.insert("Temp", temp);
     obj.insert("Firmware_Version", firmware);
@@ -103,17 +116,14 @@ int AHRSGroupCommonWidget::ModifyConfig(double temp, int firmware, int hardware,
     obj.insert("Config_Code", configCode);
     obj.insert("Param_Code", paramCode);
     obj.insert("Imu_Code", imuCode);
-    const QByteArray text = QJsonDocument(obj).toJson();
-    bool ok = m_file->resize(0) && m_file->seek(0);
-    ok = ok && m_file->write(text) == text.size();
-    ok = m_file->flush() && ok;
-    m_file->close();
-    // A full disk must not be reported as a saved configuration.
-    return ok ? 0 : -1;
+    // Replaced whole or not at all: a full disk or a read-only folder leaves
+    // the old settings in place and is not reported as saved.
+    return CheckedFile::WriteAll(m_config_path, QJsonDocument(obj).toJson()) ? 0 : -1;
 }
 
 void AHRSGroupCommonWidget::on_pushButton_clicked()
 {
+    RefreshCounts();
     const QString temp = ui->lineEdi_temp->text();
     const QString board = ui->lineEdit_board_version->text();
     const QString firmware = ui->lineEdit_firmware_version->text();

@@ -37,6 +37,9 @@ private slots:
 private:
     void InitWidget();
     bool OpenFile();
+    // Takes the two counts from the settings file into the hidden fields:
+    // the test page may have counted devices since the form was filled.
+    void RefreshCounts();
 
     Ui::AHRSGroupCommonWidget* ui = nullptr;
     QString m_config_path;

@@ -4,11 +4,13 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPixmap>
-#include <QTextStream>
+#include <QStandardPaths>
+#include <QTextCodec>
 #include <qcustomplot.h>
 
 #include <chrono>
@@ -16,6 +18,7 @@
 #include <cmath>
 #include <thread>
 
+#include "commom/CheckedFile.h"
 #include "commom/DialogSeam.h"
 #include "commom/Global.h"
 #include "commom/Logger.h"
@@ -84,11 +87,8 @@ AHRSGroupWidget::AHRSGroupWidget(QWidget* parent)
     connect(m_common_widget, &AHRSGroupCommonWidget::ReloadConfig, this, &AHRSGroupWidget::slot_reload_config);
     connect(RecvDataHandleManager::GetInstance(), &RecvDataHandleManager::SignalSendMessageToPage, this,
             &AHRSGroupWidget::slot_display_Ahrs_group_value);
-    m_data_dir = QCoreApplication::applicationDirPath() + "/data";
-    QDir dir(m_data_dir);
-    if (!dir.exists()) {
-        dir.mkpath(m_data_dir);
-    }
+    m_data_dir = ChooseDataFolder(QCoreApplication::applicationDirPath() + "/data",
+                                  QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/data");
     InitAutoResize();
 }
 
@@ -104,6 +104,21 @@ AHRSGroupWidget::~AHRSGroupWidget()
     }
     delete m_common_widget;
     delete ui;
+}
+
+QString AHRSGroupWidget::ChooseDataFolder(const QString& besideExecutable, const QString& perUser)
+{
+    for (const QString& folder : {besideExecutable, perUser}) {
+        QDir().mkpath(folder);
+        const QFileInfo info(folder);
+        if (info.isDir() && info.isWritable()) {
+            return folder;
+        }
+        LOG_WARN() << "测试结果文件夹不可写:" << folder;
+    }
+    // Neither can be written: the first is kept, and each result file that
+    // cannot be written is reported when it is written.
+    return besideExecutable;
 }
 
 int AHRSGroupWidget::WaitingTasks()
@@ -206,6 +221,19 @@ void AHRSGroupWidget::slot_display_Ahrs_group_value(int id, QVariant var1, QVari
     }
 }
 
+void AHRSGroupWidget::ShowWaitStatus()
+{
+    const double temp = m_wait_state->imu_temp.load();
+    if (m_wait_state->task_waiting.load() && !(temp > 0.0)) {
+        // The device's record is asked for only once it shows a temperature
+        // above zero; say so rather than wait without a word.
+        ui->label_wait_status->setText(QStringLiteral("等待设备温度大于0℃，当前：%1℃")
+                                           .arg(QString::number(temp, 'f', 2)));
+    } else if (!ui->label_wait_status->text().isEmpty()) {
+        ui->label_wait_status->setText(QStringLiteral("已请求设备信息"));
+    }
+}
+
 void AHRSGroupWidget::StartTest()
 {
     if (g_ahrsGroupOneFlag.load() == 0) {
@@ -238,11 +266,17 @@ void AHRSGroupWidget::StartTest()
 void AHRSGroupWidget::EnqueueWaitTask()
 {
     std::shared_ptr<WaitState> state = m_wait_state;
+    if (state->task_waiting.exchange(true)) {
+        LOG_DEBUG() << "已在等待设备温度，不再重复请求设备信息";
+        return;
+    }
+    ui->label_wait_status->setText(QStringLiteral("等待设备数据"));
     g_waiting_tasks.fetch_add(1);
     try {
         EnqueueOnPool(state);
     } catch (const std::exception& e) {
         // Only a pool that is shutting down refuses work; the process is ending.
+        state->task_waiting.store(false);
         g_waiting_tasks.fetch_sub(1);
         LOG_WARN() << "等待任务未能启动" << QString::fromLocal8Bit(e.what());
     }
@@ -258,11 +292,13 @@ void AHRSGroupWidget::EnqueueOnPool(const std::shared_ptr<WaitState>& state)
                 ForceExitApplication();
             }
             if (state->page_gone.load()) {
+                state->task_waiting.store(false);
                 g_waiting_tasks.fetch_sub(1);
                 return;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
+        state->task_waiting.store(false);
         if (!state->page_gone.load()) {
             SendDataHandleManager::GetInstance()->SendMessageToIMU(IMU_MSG_GROUP_COMMAND, RecordModeList(),
                                                                    QString(""));
@@ -290,7 +326,10 @@ void AHRSGroupWidget::DisplayAHRSAttributeData(const ArrayImuI2cPayloadCalibPubl
     ui->label_hadware_ver->setText("HARWARE_VER：" + QString::number(record.hardware_ver));
     ui->label_software_ver->setText("SOFTWARE_VER：" + QString::number(software));
     ui->label_board_ver->setText("BOARD_VER：" + board);
-    ui->label_ip_filter->setText("IP_FILTER：" + QString(QChar(static_cast<ushort>(record.ip_filter))));
+    // A filter byte of 0 is no character: the label and the result file
+    // stay empty rather than carry a NUL.
+    const QString filter = record.ip_filter == 0 ? QString() : QString(QChar(static_cast<ushort>(record.ip_filter)));
+    ui->label_ip_filter->setText("IP_FILTER：" + filter);
 
     m_fail_total = m_fail_firmware = m_fail_hardware = m_fail_board = m_fail_temp = m_fail_fault_code = 0;
     const QString red = "background-color: red";
@@ -334,9 +373,17 @@ void AHRSGroupWidget::DisplayAHRSAttributeData(const ArrayImuI2cPayloadCalibPubl
         ++m_success_count;
     }
     ++m_test_count;
-    ModifyConfig(static_cast<unsigned int>(m_test_count), static_cast<unsigned int>(m_success_count));
-    WriteToFile(sn);
+    ui->label_wait_status->clear();
+    if (ModifyConfig(static_cast<unsigned int>(m_test_count), static_cast<unsigned int>(m_success_count)) != 0) {
+        // The counts in memory stand; the next write that succeeds catches up.
+        LOG_WARN() << "测试次数未能保存到配置文件:" << m_config_path;
+    }
+    QString error;
+    const bool written = WriteToFile(sn, &error);
     DisplayUnderLabel();
+    if (!written) {
+        DialogSeam::ShowWarning(this, QStringLiteral("警告"), QStringLiteral("测试结果未能保存：") + error);
+    }
 }
 
 void AHRSGroupWidget::DisplayUnderLabel()
@@ -383,41 +430,29 @@ int AHRSGroupWidget::ReadConfig()
 
 int AHRSGroupWidget::ModifyConfig(unsigned int testCount, unsigned int successCount)
 {
-    if (!m_file) {
-        m_file = new QFile(m_config_path);
-    }
-    if (!m_file->open(QIODevice::ReadWrite | QIODevice::Text)) {
+    QFile file(m_config_path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         return -1;
     }
-    QJsonDocument doc = QJsonDocument::fromJson(m_file->readAll());
+    QJsonDocument doc = QJsonDocument::fromJson(file.readAll());
+    file.close();
     if (doc.isNull()) {
         // Left as it is: the operator may still repair it by hand.
-        m_file->close();
         return -1;
     }
     QJsonObject obj = doc.object();
     obj.insert("Test_Count", static_cast<double>(testCount));
     obj.insert("Success_Count", static_cast<double>(successCount));
     doc.setObject(obj);
-    const QByteArray text = doc.toJson();
-    bool ok = m_file->resize(0) && m_file->seek(0);
-    ok = ok && m_file->write(text) == text.size();
-    ok = m_file->flush() && ok;
-    m_file->close();
-    return ok ? 0 : -1;
+    // Replaced whole or not at all: a failed write leaves the old counts.
+    return CheckedFile::WriteAll(m_config_path, doc.toJson()) ? 0 : -1;
 }
 
-void AHRSGroupWidget::WriteToFile(const QString& sn)
+bool AHRSGroupWidget::WriteToFile(const QString& sn, QString* error)
 {
-    QFile file(m_data_dir + "/" + sn + ".csv");
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Truncate)) {
-        LOG_DEBUG() << "Failed to open file fro writing";
-        return;
-    }
-    QTextStream out(&file);
-    out.setCodec("GBK");
-    out << "ax,ay,az,gx,gy,gz,calib_flag_h,calib_flag,config_fcode,ip_filter,temp,imu_fcode,software_ver,"
-           "hardware_ver,board_ver,calibparam_fcode,SN,flag\n";
+    const QStringList header{"ax", "ay", "az", "gx", "gy", "gz", "calib_flag_h", "calib_flag", "config_fcode", "ip_filter",
+                       "temp", "imu_fcode", "software_ver", "hardware_ver", "board_ver", "calibparam_fcode", "SN",
+                       "flag"};
     const QLabel* labels[] = {ui->label_ax, ui->label_ay, ui->label_az, ui->label_gx, ui->label_gy, ui->label_gz,
                               ui->label_calib_flag_h, ui->label_calib_flag, ui->label_config_fcode,
                               ui->label_ip_filter, ui->label_temp, ui->label_imu_fcode, ui->label_software_ver,
@@ -439,12 +474,14 @@ void AHRSGroupWidget::WriteToFile(const QString& sn)
         if (m_fail_fault_code > 0) flag += "系统错误码错误;";
     }
     fields << flag;
-    out << fields.join(",") << "\n";
-    out.flush();
-    if (out.status() != QTextStream::Ok || file.error() != QFileDevice::NoError) {
-        LOG_DEBUG() << "Failed to write file" << file.fileName();
+    const QString text = header.join(",") + "\n" + fields.join(",") + "\n";
+    const QByteArray bytes = QTextCodec::codecForName("GBK")->fromUnicode(text);
+    // One file per serial number: a device tested again replaces its file.
+    if (!CheckedFile::WriteAll(m_data_dir + "/" + sn + ".csv", bytes, error)) {
+        LOG_DEBUG() << "Failed to open file fro writing";
+        return false;
     }
-    file.close();
+    return true;
 }
 
 bool AHRSGroupWidget::Selected(int series) const
@@ -500,5 +537,6 @@ void AHRSGroupWidget::DisplayAHRSNumValue(const AhrsData& data, double t)
     ui->label_gz->setText("GYROZ：" + QString::number(data.gyro_z, 'f', 3));
     m_wait_state->imu_temp.store(static_cast<double>(data.temperature));
     ui->label_temp->setText("TEMP：" + QString::number(data.temperature, 'f', 2));
+    ShowWaitStatus();
     m_last_label_time = t;
 }

@@ -42,12 +42,17 @@ public:
     {
         std::atomic<double> imu_temp{0.0};
         std::atomic<bool> page_gone{false};
+        // A task waits for this page's device: a second start before it has
+        // sent adds no second task (the device would be judged twice).
+        std::atomic<bool> task_waiting{false};
     };
 
     int ReadConfig();
     int ModifyConfig(unsigned int testCount, unsigned int successCount);
     void DisplayAHRSAttributeData(const ArrayImuI2cPayloadCalibPublish& record, const VersionPayload& version);
-    void WriteToFile(const QString& sn);
+    // Writes the result file; false, with the reason in *error, when it
+    // could not be written whole.
+    bool WriteToFile(const QString& sn, QString* error = nullptr);
     void DisplayUnderLabel();
 
     // Read access for tests.
@@ -59,6 +64,9 @@ public:
     const QVector<double>& SeriesKeys(int id) const { return m_keys[id]; }
     int SeriesCount(int id) const { return m_counts[id]; }
     QString DataFolder() const { return m_data_dir; }
+    // The result folder: "data" beside the executable, or the user's own
+    // application data folder when that one cannot be created or written.
+    static QString ChooseDataFolder(const QString& besideExecutable, const QString& perUser);
     AHRSGroupCommonWidget* SettingsForm() const { return m_common_widget; }
     // Tests drive the page time with a clock of their own.
     void SetClockSource(PageClock::Source source);
@@ -77,6 +85,8 @@ private:
     void InitWidget();
     void InitAutoResize();
     void StartTest();
+    // Says on the page what the test waits for.
+    void ShowWaitStatus();
     void EnqueueWaitTask();
     static void EnqueueOnPool(const std::shared_ptr<WaitState>& state);
     void AddDataToVec(const AhrsData& data, double t);
