@@ -1,8 +1,10 @@
 #include "manager/SettingManager.h"
 
+#include "commom/DialogSeam.h"
 #include "commom/Logger.h"
 #include "manager/SimpleSetting.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
@@ -130,6 +132,12 @@ SettingManager::SettingManager()
     QSettings::setPath(QSettings::IniFormat, QSettings::SystemScope, configDir);
     const QString iniPath = configDir + "/" + "config.ini";
     m_setting = new SimpleSetting(iniPath);
+    const QString status = m_setting->StatusText();
+    if (!status.isEmpty()) {
+        // An unreadable file is left as it is; the user hears why the
+        // program starts without the stored settings.
+        ReportSaveFailure(QStringLiteral("配置文件无法读取，设置将不能保存：%1（%2）").arg(iniPath, status));
+    }
 
     if (!QFile::exists(iniPath)) {
         Init(configDir);
@@ -209,7 +217,31 @@ void SettingManager::InitSerialAssistantATConfig(const QString& configDir)
 
 void SettingManager::SetText(const QString& group, const QString& key, const QString& value)
 {
-    m_setting->SetValue(group, key, value);
+    Store(group, key, value);
+}
+
+void SettingManager::Store(const QString& group, const QString& key, const QVariant& value)
+{
+    if (!m_setting->SetValue(group, key, value)) {
+        ReportSaveFailure(QStringLiteral("设置未能保存：%1（%2）").arg(m_setting->Path(), m_setting->StatusText()));
+    }
+}
+
+void SettingManager::ReportSaveFailure(const QString& text)
+{
+    LOG_WARN() << text;
+    m_save_error = text;
+    if (m_failure_shown.exchange(true)) {
+        return;
+    }
+    // Settings change on any thread: the box is shown by the GUI thread,
+    // and only where there is one.
+    QApplication* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+    if (app) {
+        QMetaObject::invokeMethod(
+            app, [text]() { DialogSeam::ShowWarning(nullptr, QStringLiteral("警告"), text); },
+            Qt::QueuedConnection);
+    }
 }
 
 QString SettingManager::GetText(const QString& group, const QString& key)
@@ -237,7 +269,7 @@ QString SettingManager::GetAppName() { return GetText("exe_info", "exe_name"); }
 void SettingManager::SetAhrsGroupConfigPath(const QString& value) { SetText(kGroupAhrs, "ahrsGroupPath", value); }
 QString SettingManager::GetAhrsGroupConfigPath() { return GetText(kGroupAhrs, "ahrsGroupPath"); }
 
-void SettingManager::SetBaudIndex(int value) { m_setting->SetValue("port", "baudIndex", value); }
+void SettingManager::SetBaudIndex(int value) { Store("port", "baudIndex", value); }
 int SettingManager::GetBaudIndex() { return m_setting->Value("port", "baudIndex", QVariant()).toInt(); }
 
 void SettingManager::SetPreCrcPath(const QString& value) { SetText(kGroupUpgrade, "pre_crc_path", value); }
@@ -270,7 +302,7 @@ QString SettingManager::GetSerialAssistantATConfigPath() { return GetText(kGroup
 void SettingManager::SetPortsOrder(const QMap<QString, int>& order)
 {
     for (auto it = order.constBegin(); it != order.constEnd(); ++it) {
-        m_setting->SetValue(kGroupPortsOrder, it.key(), it.value());
+        Store(kGroupPortsOrder, it.key(), it.value());
     }
 }
 

@@ -4,7 +4,10 @@
 #include <QMap>
 #include <QString>
 
+#include <atomic>
 #include <memory>
+
+#include "commom/LockedString.h"
 
 class SimpleSetting;
 
@@ -79,12 +82,21 @@ public:
     void InitAhrsGroup(const QString& configDir);
     void InitSerialAssistantATConfig(const QString& configDir);
 
+    // Why the last change did not reach the settings file, or empty when
+    // every change so far was saved. A failure is logged each time and
+    // shown to the user once per run.
+    QString SaveError() const { return m_save_error.Get(); }
+
 private:
     void SetText(const QString& group, const QString& key, const QString& value);
+    void Store(const QString& group, const QString& key, const QVariant& value);
+    void ReportSaveFailure(const QString& text);
     QString GetText(const QString& group, const QString& key);
     bool WriteDefaultFile(const QString& folder, const QString& fileName, const QByteArray& bytes);
 
     SimpleSetting* m_setting = nullptr;
+    LockedString m_save_error;
+    std::atomic<bool> m_failure_shown{false};
 
     static std::unique_ptr<SettingManager> m_instance;
 };

@@ -15,13 +15,14 @@ SimpleSetting::~SimpleSetting()
     m_setting = nullptr;
 }
 
-void SimpleSetting::SetValue(const QString& group, const QString& key, const QVariant& value)
+bool SimpleSetting::SetValue(const QString& group, const QString& key, const QVariant& value)
 {
     QMutexLocker locker(&m_mutex);
     m_setting->beginGroup(group);
     m_setting->setValue(key, value);
     m_setting->endGroup();
     m_setting->sync();
+    return m_setting->status() == QSettings::NoError;
 }
 
 QVariant SimpleSetting::Value(const QString& group, const QString& key, const QVariant& defaultValue)
@@ -42,13 +43,14 @@ bool SimpleSetting::Containts(const QString& group, const QString& key)
     return found;
 }
 
-void SimpleSetting::Remove(const QString& group, const QString& key)
+bool SimpleSetting::Remove(const QString& group, const QString& key)
 {
     QMutexLocker locker(&m_mutex);
     m_setting->beginGroup(group);
     m_setting->remove(key);
     m_setting->endGroup();
     m_setting->sync();
+    return m_setting->status() == QSettings::NoError;
 }
 
 QStringList SimpleSetting::ChildKeys(const QString& group)
@@ -70,6 +72,17 @@ QString SimpleSetting::Path() const
 {
     QMutexLocker locker(&m_mutex);
     return m_setting->fileName();
+}
+
+QString SimpleSetting::StatusText() const
+{
+    QMutexLocker locker(&m_mutex);
+    switch (m_setting->status()) {
+    case QSettings::NoError: return QString();
+    case QSettings::AccessError: return QStringLiteral("配置文件无法读写");
+    case QSettings::FormatError: return QStringLiteral("配置文件格式错误");
+    }
+    return QString();
 }
 
 QSettings* SimpleSetting::GetSetting()

@@ -20,14 +20,17 @@ public:
     SimpleSetting(const SimpleSetting&) = delete;
     SimpleSetting& operator=(const SimpleSetting&) = delete;
 
-    void SetValue(const QString& group, const QString& key, const QVariant& value);
+    // False when the change could not be written to the file.
+    bool SetValue(const QString& group, const QString& key, const QVariant& value);
     QVariant Value(const QString& group, const QString& key, const QVariant& defaultValue = QVariant());
     bool Containts(const QString& group, const QString& key);
-    void Remove(const QString& group, const QString& key);
+    bool Remove(const QString& group, const QString& key);
     // Keys directly under the group.
     QStringList ChildKeys(const QString& group);
     void Sync();
     QString Path() const;
+    // Why the file cannot be read or written, or empty while it can.
+    QString StatusText() const;
 
     // The underlying object, without the lock: only for code that already
     // runs alone on it. Prefer the methods above.

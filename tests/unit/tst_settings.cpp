@@ -247,6 +247,26 @@ private slots:
         QCOMPARE(Stored("version", "number").toString(), QString("1.0.0"));
     }
 
+    // A "config" that is a plain file (so nothing can be written in it) or a
+    // "config.ini" that cannot be read: every change reports why it was not
+    // saved, and what is there stays as it was.
+    void unsavedChangesAreReported()
+    {
+        WriteAll(QCoreApplication::applicationDirPath() + "/config", "not a folder");
+        {
+            SettingManager settings;
+            settings.SetBaudIndex(3);
+            QCOMPARE(settings.SaveError(), "设置未能保存：" + ConfigDir() + "/config.ini（配置文件无法读写）");
+        }
+        QCOMPARE(ReadAll(QCoreApplication::applicationDirPath() + "/config"), QByteArray("not a folder"));
+        QVERIFY(QFile::remove(QCoreApplication::applicationDirPath() + "/config"));
+
+        QVERIFY(QDir().mkpath(ConfigDir() + "/config.ini"));
+        SettingManager settings;
+        QCOMPARE(settings.SaveError(), "设置未能保存：" + ConfigDir() + "/config.ini（配置文件无法读写）");
+        QVERIFY(QFileInfo(ConfigDir() + "/config.ini").isDir());
+    }
+
     void manyThreadsShareOneSettingsFile()
     {
         SimpleSetting setting(ConfigDir() + "/threads.ini");
