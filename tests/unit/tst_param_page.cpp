@@ -13,6 +13,7 @@
 #include "manager/SendDataHandleManager.h"
 #include "widgets/singleTools/parameterConfigPage/CoordParamsSet.h"
 #include "widgets/singleTools/parameterConfigPage/ImuParameterConfigWidget.h"
+#include "widgets/singleTools/parameterConfigPage/ParamCsv.h"
 #include "widgets/singleTools/parameterConfigPage/SetPromptDialog.h"
 #include "workerThread/MessageIds.h"
 #include "workerThread/PayloadTypes.h"
@@ -83,6 +84,13 @@ private:
             }
         }
         return texts;
+    }
+
+    static void Rewrite(const QString& path, const QByteArray& bytes)
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(f.write(bytes), qint64(bytes.size()));
     }
 
     // A write click at a fresh moment, so the click filter lets it through.
@@ -344,6 +352,23 @@ private slots:
         QCOMPARE(m_sent[0].var1.value<ImuParamData>().STREAM_MODE1, 7.0f);
     }
 
+    // X picked, Y not yet: the chooser holds no orientation, so nothing is
+    // written until Y is picked too.
+    void orientationWithOnlyXRefuses()
+    {
+        AnswerParams(GoodData());
+        QComboBox* x = Box("comboBoxXAxis");
+        x->setCurrentIndex(x->findText("-Uz"));
+        ClickWrite();
+        QCOMPARE(Warnings(), QStringList({"请先选择X轴和Y轴的朝向"}));
+        QVERIFY(m_sent.isEmpty());
+        Box("comboBoxYAxis")->setCurrentIndex(Box("comboBoxYAxis")->findText("+Ux"));
+        ClickWrite();
+        QVERIFY(Warnings().isEmpty());
+        QCOMPARE(m_sent.size(), 1);
+        QCOMPARE(m_sent[0].var1.value<ImuParamData>().imu_orientation, 123.0f);
+    }
+
     void clickFilter499Against500()
     {
         g_fakeNow = 500000;
@@ -463,7 +488,7 @@ private slots:
         {
             QFile f(path);
             QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("BAUD_RATE:115200\nNOT_A_NAME:3\nimu_orientation: 118\n");
+            f.write("BAUD_RATE:115200\nNOT_A_NAME:3\nimu_orientation: 118\nLX:2\n");
         }
         QMetaObject::invokeMethod(m_page.get(), "on_btn_import_config_clicked", Qt::DirectConnection);
         QCOMPARE(DialogSeam::Requests().last().text, QString("配置文件路径不能为空！！！"));
@@ -478,6 +503,27 @@ private slots:
         QCOMPARE(DialogSeam::Requests().last().filter, QString("文件(*.txt *.csv);;All files(*.*)"));
         QCOMPARE(Child<QLineEdit>("lineEdit_config_path")->text(), path);
 
+        // Unknown names refuse the whole file, naming them.
+        DialogSeam::ClearRequests();
+        QMetaObject::invokeMethod(m_page.get(), "on_btn_import_config_clicked", Qt::DirectConnection);
+        QCOMPARE(Warnings(), QStringList({"配置文件中有未知的参数名：NOT_A_NAME、LX"}));
+        QVERIFY(!m_page->BatchDialog()->isVisible());
+        QVERIFY(m_page->BatchDialog()->Params().isEmpty());
+
+        // A line that is not NAME:value is named by its number.
+        Rewrite(path, "BAUD_RATE:115200\n\nimu_orientation:1:2\nCAN_ID:3\n");
+        DialogSeam::ClearRequests();
+        QMetaObject::invokeMethod(m_page.get(), "on_btn_import_config_clicked", Qt::DirectConnection);
+        QCOMPARE(Warnings(), QStringList({"配置文件格式不正确，第3行应为 参数名:数值：imu_orientation:1:2"}));
+
+        // A file far larger than any parameter set is not read.
+        Rewrite(path, QByteArray(ParamCsv::kMaxImportBytes + 1, '\n'));
+        DialogSeam::ClearRequests();
+        QMetaObject::invokeMethod(m_page.get(), "on_btn_import_config_clicked", Qt::DirectConnection);
+        QCOMPARE(Warnings(), QStringList({"配置文件过大（超过1MB），不是参数配置文件：" + path}));
+        QVERIFY(m_page->BatchDialog()->Params().isEmpty());
+
+        Rewrite(path, "BAUD_RATE:115200\nimu_orientation: 118\n");
         DialogSeam::ClearRequests();
         QMetaObject::invokeMethod(m_page.get(), "on_btn_import_config_clicked", Qt::DirectConnection);
         QVERIFY(DialogSeam::Requests().isEmpty());
@@ -488,14 +534,10 @@ private slots:
         dlg->close();
 
         // a file of the export format has no NAME:value line
-        {
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            f.write("0,0\n1,0\n");
-        }
+        Rewrite(path, "0,0\n1,0\n");
         QMetaObject::invokeMethod(m_page.get(), "on_btn_import_config_clicked", Qt::DirectConnection);
         QCOMPARE(DialogSeam::Requests().last().kind, DialogSeam::Warning);
-        QCOMPARE(DialogSeam::Requests().last().text, QString("配置文件格式不正确"));
+        QCOMPARE(DialogSeam::Requests().last().text, QString("配置文件格式不正确，第1行应为 参数名:数值：0,0"));
     }
 
     void batchDialogForm()

@@ -148,6 +148,11 @@ float CoordParamsSet::getCode() const
     return m_z->getCode(m_x->direction(), m_y->direction());
 }
 
+bool CoordParamsSet::IsComplete() const
+{
+    return m_z->getZAxisByXYAxis(m_x->direction(), m_y->direction()) != AxleD::AxleDirection::DIR_NONE;
+}
+
 void CoordParamsSet::setCode(float value)
 {
     if (m_updating) {

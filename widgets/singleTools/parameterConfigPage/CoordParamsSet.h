@@ -27,6 +27,9 @@ public:
     ~CoordParamsSet() override;
 
     float getCode() const;
+    // True when the chosen X and Y give an orientation; false after X was
+    // picked and before Y was (getCode() then gives the default 101).
+    bool IsComplete() const;
     void setCode(float value);
 
     // Item flags of a free and of a taken direction in the combos' model.

@@ -353,6 +353,12 @@ void ImuParameterConfigWidget::on_button_write_clicked()
     data.INSTALL_ERR_BEAT = EditValue(ui->lineEditInstallAngle_y->text());
     data.INSTALL_ERR_GAMA = EditValue(ui->lineEditInstallAngle_z->text());
     data.CAN_ID = EditValue(ui->lineEditCanId->text());
+    // With X chosen but not yet Y, the chooser stands for no orientation:
+    // writing its fallback code would turn the device without being asked.
+    if (!ui->widget_coord_param_set_customLayout->IsComplete()) {
+        refuse("请先选择X轴和Y轴的朝向");
+        return;
+    }
     data.imu_orientation = ui->widget_coord_param_set_customLayout->getCode();
 
     SendDataHandleManager::GetInstance()->SendMessageToIMU(IMU_MSG_WRITE_PARAMS, QVariant::fromValue(data),
@@ -551,7 +557,12 @@ void ImuParameterConfigWidget::on_btn_import_config_clicked()
     SettingManager::GetInstance()->SetPreSaveParamTableConfigPath(m_preConfigPath);
 
     QMap<QString, float> params;
-    ReadCsv(path, params);
+    QString error;
+    if (!ReadCsv(path, params, &error)) {
+        // Refused whole: nothing the user has not seen named goes to a device.
+        DialogSeam::ShowWarning(this, "警告", error);
+        return;
+    }
     if (params.isEmpty()) {
         DialogSeam::ShowWarning(this, "警告", "配置文件格式不正确");
         return;
@@ -560,7 +571,7 @@ void ImuParameterConfigWidget::on_btn_import_config_clicked()
     m_setPromptDialog->show();
 }
 
-void ImuParameterConfigWidget::ReadCsv(const QString& path, QMap<QString, float>& out)
+bool ImuParameterConfigWidget::ReadCsv(const QString& path, QMap<QString, float>& out, QString* error)
 {
-    ParamCsv::ReadNameValueFile(path, out);
+    return ParamCsv::ReadImportFile(path, out, error);
 }

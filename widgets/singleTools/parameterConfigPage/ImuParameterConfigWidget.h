@@ -36,7 +36,9 @@ public:
 
     bool isPositiveInteger(const QString& text) const;
     void CompareAndShow(QComboBox* box, float value);
-    void ReadCsv(const QString& path, QMap<QString, float>& out);
+    // Reads the import file; false with the reason in *error (see
+    // ParamCsv::ReadImportFile).
+    bool ReadCsv(const QString& path, QMap<QString, float>& out, QString* error);
 
     // Milliseconds on a monotonic clock for the click filter; tests replace
     // it to step time exactly.

@@ -1,6 +1,7 @@
 #include "widgets/singleTools/parameterConfigPage/ParamCsv.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <cmath>
@@ -49,7 +50,7 @@ bool ParamCsv::ParseNameValueLine(const QString& line, QString* name, float* val
     return true;
 }
 
-bool ParamCsv::ReadNameValueFile(const QString& path, QMap<QString, float>& out)
+bool ParamCsv::ScanLines(const QString& path, const std::function<bool(int, const QString&)>& take)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
@@ -57,28 +58,79 @@ bool ParamCsv::ReadNameValueFile(const QString& path, QMap<QString, float>& out)
         return false;
     }
     QTextStream in(&file);
+    int number = 0;
     while (!in.atEnd()) {
         if (g_app_is_exit) {
             ForceExitApplication();
         }
         const QString line = in.readLine();
-        if (line.isEmpty()) {
-            continue;
+        ++number;
+        if (!line.isEmpty() && !take(number, line)) {
+            break;
         }
+    }
+    return true;
+}
+
+bool ParamCsv::ReadNameValueFile(const QString& path, QMap<QString, float>& out)
+{
+    return ScanLines(path, [&out](int, const QString& line) {
         QString name;
         float value = 0.0f;
         bool formatError = false;
         if (!ParseNameValueLine(line, &name, &value, &formatError)) {
             if (formatError) {
                 LOG_DEBUG() << "Invalid line format.解析配置文件错误";
-                break;
+                return false;
             }
             LOG_DEBUG() << "Failed to convert one or more fields to integer.";
-            continue;
+            return true;
         }
         LOG_DEBUG() << "name:" << name << "Cannon Type:" << value;
         out.insert(name, value);
+        return true;
+    });
+}
+
+bool ParamCsv::ReadImportFile(const QString& path, QMap<QString, float>& out, QString* error)
+{
+    QString text;
+    if (QFileInfo(path).size() > kMaxImportBytes) {
+        text = QStringLiteral("配置文件过大（超过1MB），不是参数配置文件：") + path;
     }
-    file.close();
+    QMap<QString, float> read;
+    QStringList unknown;
+    if (text.isEmpty() && !ScanLines(path, [&](int number, const QString& line) {
+            QString name;
+            float value = 0.0f;
+            bool formatError = false;
+            if (!ParseNameValueLine(line, &name, &value, &formatError)) {
+                text = QStringLiteral("配置文件格式不正确，第%1行应为 参数名:数值：%2").arg(number).arg(line);
+                return false;
+            }
+            if (!ParamNameTable::Lookup(name)) {
+                if (!unknown.contains(name)) {
+                    unknown << name;
+                }
+                return true;
+            }
+            read.insert(name, value);
+            return true;
+        })) {
+        text = QStringLiteral("配置文件无法打开：") + path;
+    }
+    if (text.isEmpty() && !unknown.isEmpty()) {
+        text = QStringLiteral("配置文件中有未知的参数名：") + unknown.join(QStringLiteral("、"));
+    }
+    if (!text.isEmpty()) {
+        LOG_WARN() << text;
+        if (error) {
+            *error = text;
+        }
+        return false;
+    }
+    for (auto it = read.cbegin(); it != read.cend(); ++it) {
+        out.insert(it.key(), it.value());
+    }
     return true;
 }
