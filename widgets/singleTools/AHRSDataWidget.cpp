@@ -536,13 +536,11 @@ bool AHRSDataWidget::HandleRecordPress()
 void AHRSDataWidget::slot_record_answer(int id, QVariant var1, QVariant var2)
 {
     QString error;
-    if (!RecordingSwitch::IsFailure(IMU_MSG_RECORD_AHRS, m_record_path, id, var1, var2, &error)) {
+    if (!RecordingSwitch::TakeFailure(IMU_MSG_RECORD_AHRS, &m_record_path, id, var1, var2, &error)) {
         return;
     }
     // The worker has closed the file; the page stops showing a recording
     // and says what was lost.
-    m_record_path.clear();
-    g_ahrs_file_recording = false;
     ui->label_record->setPixmap(QPixmap(m_icon_idle));
     ui->label_file_save_tip->setText(error);
     DialogSeam::ShowWarning(this, QStringLiteral("警告"), RecordingSwitch::FailureMessage(error));

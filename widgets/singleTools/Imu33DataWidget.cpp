@@ -464,11 +464,9 @@ void Imu33DataWidget::slot_reset_page()
 void Imu33DataWidget::slot_record_answer(int id, QVariant var1, QVariant var2)
 {
     QString error;
-    if (!RecordingSwitch::IsFailure(IMU_MSG_RECORD_IMU33, m_record_path, id, var1, var2, &error)) {
+    if (!RecordingSwitch::TakeFailure(IMU_MSG_RECORD_IMU33, &m_record_path, id, var1, var2, &error)) {
         return;
     }
-    m_record_path.clear();
-    g_33imu_file_recording = false;
     ShowRecordImage(false);
     ui->label->setText(error);
     DialogSeam::ShowWarning(this, QStringLiteral("警告"), RecordingSwitch::FailureMessage(error));

@@ -53,16 +53,20 @@ void RecordingSwitch::Stop(int requestId)
     }
 }
 
-bool RecordingSwitch::IsFailure(int requestId, const QString& path, int id, const QVariant& var1,
-                                const QVariant& var2, QString* error)
+bool RecordingSwitch::TakeFailure(int requestId, QString* path, int id, const QVariant& var1, const QVariant& var2,
+                                  QString* error)
 {
-    if (id != PAGE_MSG_RECORDING_FAILED || var1.toInt() != requestId) {
+    std::atomic<bool>* flag = FlagOf(requestId);
+    if (id != PAGE_MSG_RECORDING_FAILED || var1.toInt() != requestId || !flag) {
         return false;
     }
+    // A report about an earlier recording of the page is not about this one.
     const QStringList parts = var2.toStringList();
-    if (parts.size() != 2 || path.isEmpty() || parts.at(0) != path) {
+    if (parts.size() != 2 || path->isEmpty() || parts.at(0) != *path) {
         return false;
     }
+    path->clear();
+    flag->store(false);
     if (error) {
         *error = parts.at(1);
     }

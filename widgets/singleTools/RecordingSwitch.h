@@ -19,10 +19,10 @@ public:
     static void Stop(int requestId);
 
     // True when the page answer (id, var1, var2) reports that the recording
-    // of kind requestId to path has failed (the worker has then closed it).
-    // *error receives the text to show.
-    static bool IsFailure(int requestId, const QString& path, int id, const QVariant& var1,
-                          const QVariant& var2, QString* error);
+    // of kind requestId to *path has failed: the worker has closed it, so
+    // the kind's flag and *path are cleared. *error receives the reason.
+    static bool TakeFailure(int requestId, QString* path, int id, const QVariant& var1, const QVariant& var2,
+                            QString* error);
 
     // Message shown by a page whose recording has failed and stopped.
     static QString FailureMessage(const QString& error);

@@ -282,11 +282,9 @@ void PeopleNavMainWidget::slot_device_gone()
 void PeopleNavMainWidget::slot_record_answer(int id, QVariant var1, QVariant var2)
 {
     QString error;
-    if (!RecordingSwitch::IsFailure(IMU_MSG_RECORD_PEOPLE_NAV, m_record_path, id, var1, var2, &error)) {
+    if (!RecordingSwitch::TakeFailure(IMU_MSG_RECORD_PEOPLE_NAV, &m_record_path, id, var1, var2, &error)) {
         return;
     }
-    m_record_path.clear();
-    g_people_nav_file_recording = false;
     ui->btn_save_data->setText(QStringLiteral("保存数据文件"));
     DialogSeam::ShowWarning(this, QStringLiteral("警告"), RecordingSwitch::FailureMessage(error));
 }
