@@ -802,7 +802,7 @@ int UpdataSoftware::UploadSerialSteps()
         if (attempt > 0) {
             LOG_INFO() << "retrying update...";
             if (SendSyncCmd() != 0) {
-                CancelUpgrade(CANCEL_UPGRADE_FAILED, QString());
+                CancelUpgrade(CANCEL_UPGRADE_FAILED, "v2 bootloader无响应");
                 return -5;
             }
         }
@@ -1417,6 +1417,7 @@ int UpdataSoftware::UploadAHRSBatchSteps()
     worker->CloseSerialPort();
     if (!worker->OpenSerialPort(BAUD115200)) {
         LOG_INFO() << "串口打开失败";
+        SendUpgradeProcess(0, "串口打开失败");
         return -1;
     }
     BatchPause(1000);
@@ -1497,6 +1498,7 @@ int UpdataSoftware::UploadAHRSBatchSteps()
             if (attempt > 0 && SendSyncCmd() != 0) {
                 if (g_cancelUpgradeFlag)
                     return cancelled();
+                SendUpgradeProcess(PercentOf(m_sent_bytes, m_total_bytes), "bootloader同步失败");
                 return -5;
             }
             SendUpgradeProcess(PercentOf(m_sent_bytes, m_total_bytes), "开始擦除");
@@ -1555,10 +1557,10 @@ int UpdataSoftware::UploadAHRSBatchSteps()
     // A device that could not be erased was left out: the run is not a
     // success then, and the page must not say "全部升级成功".
     if (m_finished_devices < m_device_count) {
+        // The port stays: the connection goes on after a failed run.
         LOG_INFO() << "部分设备升级失败" << m_finished_devices << m_device_count;
-        worker->CloseSerialPort();
         m_firmware_file.close();
-        CancelUpgrade(CANCEL_UPGRADE_FAILED, QString());
+        CancelUpgrade(CANCEL_UPGRADE_FAILED, "部分设备升级失败");
         return -1;
     }
     LOG_INFO() << "全部升級成功";
