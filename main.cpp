@@ -21,6 +21,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
 
     InitLog();
+    InstallQtTranslations();
     RegsiterMetaType();
 
     const QString crashFolder = CrashHandler::DefaultFolder();

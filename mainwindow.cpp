@@ -33,6 +33,10 @@ namespace {
 
 constexpr int kCounterIntervalMs = 100;
 constexpr int kHintDelayMs = 500;
+// Below this the scaled side column and the instrument dials (which keep a
+// minimum size of their own) would run into each other.
+constexpr int kMinimumWidth = 800;
+constexpr int kMinimumHeight = 500;
 const char* const kCheckIcon = ":/images/resources/images/check.png";
 
 // Mode-start command: CMD_SET_MODE with the output mode and the fixed
@@ -65,6 +69,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     ui->label_side_sn_0_sn1->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     InitAutoResize();
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
     InitLabels();
     InitTimer();
 }
@@ -106,7 +111,9 @@ void MainWindow::InitLabels()
 
 void MainWindow::ShowConnectIcon(const QString& path)
 {
-    ui->label_connect_status->setPixmap(QPixmap(path));
+    const QSize iconSize = ui->label_connect_status->size();
+    ui->label_connect_status->setPixmap(ScaleImage(path, static_cast<unsigned int>(qMax(0, iconSize.width())),
+                                                   static_cast<unsigned int>(qMax(0, iconSize.height()))));
 }
 
 void MainWindow::InitTimer()
@@ -397,25 +404,26 @@ void MainWindow::paintEvent(QPaintEvent* event)
     painter.drawRect(rect());
 }
 
-void MainWindow::resizeEvent(QResizeEvent* event)
+void MainWindow::ApplyWindowSize()
 {
     if (m_resizer != nullptr) {
         m_resizer->doAutoResize();
     }
-    const QSize iconSize = ui->label_connect_status->size();
-    ui->label_connect_status->setPixmap(
-        ScaleImage(m_current_icon_path, static_cast<unsigned int>(qMax(0, iconSize.width())),
-                   static_cast<unsigned int>(qMax(0, iconSize.height()))));
+    ShowConnectIcon(m_current_icon_path);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    ApplyWindowSize();
     QMainWindow::resizeEvent(event);
 }
 
 void MainWindow::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
-    // One pixel more forces a resize pass, so the proportional layout is
-    // applied to the window as it is first shown.
-    const QRect present = geometry();
-    setGeometry(present.x(), present.y(), present.width() + 1, present.height() + 1);
+    // The proportional layout for the size the window is shown at; growing
+    // the window to force a resize would add a pixel at every show.
+    ApplyWindowSize();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

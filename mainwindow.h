@@ -61,7 +61,10 @@ private:
     void InitTimer();
     QMenu* MakeToolMenu(QToolButton* button);
     void AddToolActions(QMenu* menu, const OrderedMap<QString, QString>& table, const QString& displayFlag);
+    // Shows the icon scaled into the label's present size.
     void ShowConnectIcon(const QString& path);
+    // The proportional layout and the icon for the window's present size.
+    void ApplyWindowSize();
     void ResetIdentityPanel();
     void ShowCounterHint(QLabel* label);
 

@@ -9,6 +9,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QList>
 #include <QMetaType>
 #include <QVariant>
@@ -33,6 +35,25 @@ void InitLog()
     const QString fileName = folder + GetCurrentDateTime("yyyy-MM-dd hh-mm-ss") + "-log.txt";
     Logger::Init(fileName);
     Logger::SetLevel(Logger::Debug);
+}
+
+bool InstallQtTranslations()
+{
+    if (!qApp) {
+        return false;
+    }
+    const QString folder = QLibraryInfo::location(QLibraryInfo::TranslationsPath);
+    bool installed = false;
+    for (const char* catalog : {"qtbase_zh_CN", "qt_zh_CN"}) {
+        auto* translator = new QTranslator(qApp);
+        if (translator->load(QString::fromLatin1(catalog), folder) && QCoreApplication::installTranslator(translator)) {
+            installed = true;
+        } else {
+            LOG_INFO() << "Qt翻译文件未加载" << catalog << folder;
+            delete translator;
+        }
+    }
+    return installed;
 }
 
 void RegsiterMetaType()

@@ -15,6 +15,10 @@ void InitCorvantaResources();
 // Opens the diagnostic log: <working dir>/log/<yyyy-MM-dd hh-mm-ss>-log.txt.
 void InitLog();
 
+// Installs Qt's own Chinese translation (standard buttons and dialogs) from
+// Qt's translations folder; false when none of it could be loaded.
+bool InstallQtTranslations();
+
 // Registers every type that travels through queued signals.
 void RegsiterMetaType();
 

@@ -66,6 +66,14 @@ QString RewriteCaptured(const QString& sheet, const QRegularExpression& re, cons
     return out;
 }
 
+// The font the widget will show: a style-sheet font rule ("font: 12pt;") only
+// reaches the widget's font once the widget is polished.
+QFont PolishedFont(QWidget* w)
+{
+    w->ensurePolished();
+    return w->font();
+}
+
 } // namespace
 
 class AutoResizerPrivate
@@ -99,7 +107,7 @@ void AutoResizerPrivate::RecordWidget(QWidget* w)
     }
     AutoResizeT::AutoResizeOriginalData data;
     data.data_rect = w->geometry();
-    data.data_font = w->font();
+    data.data_font = PolishedFont(w);
     m_resizeMap.insert(w, data);
 }
 
@@ -177,7 +185,7 @@ AutoResizer::AutoResizer(QWidget* root, float designWidth, float designHeight)
             auto* w = static_cast<QWidget*>(child);
             d->m_noResizeItems.append(w);
             AutoResizeT::AutoResizeOriginalData data;
-            data.data_font = w->font();
+            data.data_font = PolishedFont(w);
             d->m_fontMap.insert(w, data);
         }
     }

@@ -17,11 +17,11 @@ QADI::QADI(QWidget* parent)
     setFocusPolicy(Qt::NoFocus);
 }
 
-// A corrupt sample may carry NaN; the dial then shows level rather than
-// feeding NaN into the integer geometry of the painting.
+// A corrupt sample may carry NaN or an infinity; the dial then shows level rather than
+// feeding it into the integer geometry of the painting.
 void QADI::updateRoll(double roll)
 {
-    if (std::isnan(roll)) {
+    if (!std::isfinite(roll)) {
         roll = 0.0;
     }
     m_roll = std::clamp(roll, -180.0, 180.0);
@@ -30,7 +30,7 @@ void QADI::updateRoll(double roll)
 
 void QADI::updatePitch(double pitch)
 {
-    if (std::isnan(pitch)) {
+    if (!std::isfinite(pitch)) {
         pitch = 0.0;
     }
     m_pitch = std::clamp(pitch, -90.0, 90.0);

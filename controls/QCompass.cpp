@@ -19,8 +19,8 @@ QCompass::QCompass(QWidget* parent)
 
 void QCompass::updateHeading(double heading)
 {
-    if (std::isnan(heading)) {
-        heading = 0.0; // a corrupt sample shows north
+    if (!std::isfinite(heading)) {
+        heading = 0.0; // a corrupt sample (NaN, an infinity) shows north
     }
     if (heading < 0) {
         heading += 360;

@@ -230,7 +230,9 @@ void DisplayWidgetsManager::InitDisplayWidgetFromFile()
     const QStringList names = JsonDataManager::GetInstance()->ReadDisplayAreaName();
     if (!names.isEmpty()) {
         for (const QString& name : names) {
-            if (name.isEmpty()) {
+            // A dialog named in the list is no page: embedded in the display
+            // area its own buttons would only hide it and leave a hole.
+            if (name.isEmpty() || g_helpTabNames.contains(name) || g_singelTabNames.contains(name)) {
                 continue;
             }
             RestoreOne(name);

@@ -50,6 +50,8 @@ public:
 
     void SetBaudIndex(int value);
     int GetBaudIndex();
+    void SetCustomBaud(const QString& value);
+    QString GetCustomBaud();
 
     void SetPreCrcPath(const QString& value);
     QString GetPreCrcPath();

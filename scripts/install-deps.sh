@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqcustomplot-dev
   libspdlog-dev libboost-stacktrace-dev libssl-dev cmake ninja-build g++
-  fonts-wqy-zenhei xvfb xauth
+  fonts-wqy-zenhei xvfb xauth qttranslations5-l10n
 )
 
 missing=()

@@ -229,6 +229,11 @@ void TestConnectWidget::customBaudIsChecked()
     QVERIFY(!Texts(DialogSeam::Requests()).contains("波特率必须大于300"));
     // The port itself does not exist: the open fails and says so.
     QTRY_VERIFY_WITH_TIMEOUT(Texts(DialogSeam::Requests()).contains("串口被占用或者已经损坏"), 3000);
+
+    // The next start offers the same custom rate, ready to connect with.
+    OpenSerialWidget restarted;
+    QCOMPARE(BaudCombo(restarted)->currentText(), QString("300"));
+    QVERIFY(BaudCombo(restarted)->isEditable());
 }
 
 void TestConnectWidget::failedOpenClearsTheConnectedFlag()

@@ -127,6 +127,7 @@ private slots:
     void formCarriesTheCaptions();
     void versionRecordFillsTheIdentityPanelOnce();
     void unreadableVersionRecordShowsZeros();
+    void connectionIconFillsItsLabelAndShowsKeepTheSize();
     void modeButtonSendsTheCommandOfTheCurrentCaption();
     void menusFollowTheToolTables();
     void registeredToolsOpenFromTheMenus();
@@ -267,6 +268,55 @@ void TestMainWindow::versionRecordFillsTheIdentityPanelOnce()
     QCOMPARE(LabelText(w, "label_side_master_slave"), QString("从机"));
     QCOMPARE(LabelText(w, "label_side_software_version"), QString("99"));
     QVERIFY(DialogSeam::Requests().isEmpty());
+}
+
+void TestMainWindow::connectionIconFillsItsLabelAndShowsKeepTheSize()
+{
+    PtyDevice pty;
+    QVERIFY(pty.IsOpen());
+    FakeImuDevice device(pty);
+    pty.PublishInPortList();
+
+    MainWindow w(nullptr);
+    w.resize(1440, 864);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QSize shown = w.size();
+    for (int i = 0; i < 5; ++i) {
+        w.hide();
+        w.show();
+    }
+    QCOMPARE(w.size(), shown);
+
+    QLabel* icon = w.findChild<QLabel*>("label_connect_status");
+    auto fills = [icon]() {
+        const QPixmap p = icon->pixmap(Qt::ReturnByValue);
+        return !p.isNull() && p.width() <= icon->width() && p.height() <= icon->height()
+            && (p.width() == icon->width() || p.height() == icon->height());
+    };
+    QVERIFY(fills());
+    auto* connectWidget = w.findChild<OpenSerialWidget*>("widgetLeft_Top_Serial_customLayout");
+    qint64 now = 0;
+    connectWidget->SetClickClock([&now]() { return now; });
+    QComboBox* ports = connectWidget->findChild<QComboBox*>("comboBoxPort");
+    ports->setCurrentIndex(ports->findText(pty.SlavePath(), Qt::MatchStartsWith));
+    connectWidget->findChild<QComboBox*>("comboBoxbaud")->setCurrentIndex(2);
+    QSignalSpy states(connectWidget, &OpenSerialWidget::SignalUpdateConnectStatueLable);
+
+    connectWidget->on_button_connect_clicked(); // opened
+    QTRY_COMPARE_WITH_TIMEOUT(states.count(), 1, 3000);
+    QVERIFY(fills());
+    now += 1000;
+    connectWidget->on_button_connect_clicked(); // closed
+    QTRY_COMPARE_WITH_TIMEOUT(states.count(), 2, 3000);
+    QVERIFY(fills());
+    ports->addItem("/dev/corvanta-no-such-port # none");
+    ports->setCurrentIndex(ports->count() - 1);
+    now += 1000;
+    connectWidget->on_button_connect_clicked(); // open failed
+    QTRY_COMPARE_WITH_TIMEOUT(states.count(), 3, 3000);
+    QCOMPARE(states.at(2).at(0).value<SerialState>(), SERIAL_STATE_OPEN_FAILED);
+    QVERIFY(fills());
 }
 
 void TestMainWindow::unreadableVersionRecordShowsZeros()

@@ -145,6 +145,40 @@ private slots:
         const QColor needle(Render(c).pixel(150, 150 - 40));
         QVERIFY(needle.blue() > 200 && needle.red() < 50);
     }
+
+    void nonFiniteValuesDrawLevelAndNorth_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::newRow("+inf") << std::numeric_limits<double>::infinity();
+        QTest::newRow("-inf") << -std::numeric_limits<double>::infinity();
+        QTest::newRow("NaN") << std::numeric_limits<double>::quiet_NaN();
+    }
+
+    void nonFiniteValuesDrawLevelAndNorth()
+    {
+        QFETCH(double, value);
+        QADI adi;
+        adi.resize(300, 300);
+        adi.show();
+        adi.updateRoll(30);
+        adi.updatePitch(20);
+        adi.updateRoll(value);
+        adi.updatePitch(value);
+        const QImage img = Render(adi);
+        QCOMPARE(img.pixel(150, 60), kSky);
+        QCOMPARE(img.pixel(150 - 40, 240), kGround);
+        const QColor rung(img.pixel(150 - 40, 150));
+        QVERIFY(rung.green() > 200 && rung.red() < 50);
+
+        QCompass c;
+        c.resize(300, 300);
+        c.show();
+        c.updateHeading(90);
+        c.updateHeading(value);
+        QCOMPARE(c.getHeading(), 0.0);
+        const QColor marker(Render(c).pixel(150, 150 - 146 + 18));
+        QVERIFY(marker.red() > 200 && marker.green() < 80 && marker.blue() < 80);
+    }
 };
 
 QTEST_MAIN(TestInstrumentDials)

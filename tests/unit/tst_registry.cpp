@@ -92,6 +92,7 @@ private slots:
     void restoreWithoutFileChoosesAhrsPageAndWritesNothing();
     void restoreWithoutFileAndWithoutAhrsFactoryMakesNothing();
     void restoreKnownNameRestoresThatPage();
+    void restoreUnknownNameLeavesAreaEmpty_data();
     void restoreUnknownNameLeavesAreaEmpty();
     void restoreTwoNamesMakesBothAndRemembersSecond();
     void aboutBoxOpensOnceEscapeKeepsItCloseForgetsIt();
@@ -247,10 +248,21 @@ void TestRegistry::restoreKnownNameRestoresThatPage()
     QCOMPARE(ReadDisplayFile(), compact);
 }
 
+void TestRegistry::restoreUnknownNameLeavesAreaEmpty_data()
+{
+    // A dialog class is no page either: it is never embedded in the area.
+    QTest::addColumn<QString>("name");
+    QTest::newRow("stale") << "RemovedLongAgoWidget";
+    QTest::newRow("help dialog") << "UpgradeDialog";
+    QTest::newRow("about dialog") << "AboutDialog";
+    QTest::newRow("single tool") << "DataDecodeDialog";
+}
+
 void TestRegistry::restoreUnknownNameLeavesAreaEmpty()
 {
+    QFETCH(QString, name);
     m_registry->GetReflector()->registerClass<StubPage>("AHRSDataWidget");
-    WriteDisplayFile("{\"display\":[\"RemovedLongAgoWidget\"]}");
+    WriteDisplayFile(QString("{\"display\":[\"%1\"]}").arg(name).toUtf8());
     DisplayAreaWidget area;
     area.InitDisplayWidgetsFromFile();
     QCOMPARE(area.Stack()->count(), 0);

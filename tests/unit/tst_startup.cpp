@@ -12,6 +12,8 @@
 #include <QRegularExpression>
 #include <QFile>
 #include <QFontDatabase>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextCodec>
@@ -274,6 +276,16 @@ private slots:
         QVERIFY(child.waitForFinished(30000));
         QCOMPARE(child.exitStatus(), QProcess::CrashExit);
         QCOMPARE(QDir(dir.filePath("crashes")).entryList({"*.dump"}, QDir::Files).size(), 1);
+    }
+
+    void standardButtonsSpeakQtsOwnChinese()
+    {
+        QVERIFY2(InstallQtTranslations(), "Qt's Chinese translation missing: install qttranslations5-l10n");
+        QMessageBox question(QMessageBox::Question, "警告", "是否继续", QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(question.button(QMessageBox::Yes)->text(), QString("是(&Y)"));
+        QCOMPARE(question.button(QMessageBox::No)->text(), QString("否(&N)"));
+        QMessageBox notice(QMessageBox::Information, "提示", "完成", QMessageBox::Ok);
+        QCOMPARE(notice.button(QMessageBox::Ok)->text(), QString("确定"));
     }
 
     void simplifiedChineseFontIsInstalled()

@@ -99,6 +99,11 @@ void OpenSerialWidget::InitWidget()
     if (savedIndex >= 0 && savedIndex < ui->comboBoxbaud->count()) {
         ui->comboBoxbaud->setCurrentIndex(savedIndex);
     }
+    // The "Custom" choice comes back with the rate that was connected with.
+    if (ui->comboBoxbaud->currentIndex() == m_baud_item_count - 2) {
+        ui->comboBoxbaud->setEditable(true);
+        ui->comboBoxbaud->setEditText(SettingManager::GetInstance()->GetCustomBaud());
+    }
     ui->button_connect->setProperty("isConnected", false);
 }
 
@@ -230,6 +235,9 @@ void OpenSerialWidget::Connect(const QString& portName)
     g_connection_baud_rate = text;
     SerialPortManager::GetInstance()->SetCurrentPortBaud(ui->comboBoxbaud->currentData().toInt());
     SettingManager::GetInstance()->SetBaudIndex(ui->comboBoxbaud->currentIndex());
+    if (ui->comboBoxbaud->currentIndex() == m_baud_item_count - 2) {
+        SettingManager::GetInstance()->SetCustomBaud(text);
+    }
 
     // Set before the open request: the worker reads it when it opens a
     // fresh port.

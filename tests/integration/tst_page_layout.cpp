@@ -1,0 +1,197 @@
+// Every tool page inside the real main window at the window sizes users have:
+// each visible control lies inside what its containers show, and no two
+// controls a user clicks or types into cover each other. A failure saves the
+// window's picture beside the suite's output and names the control and size.
+
+#include "commom/DialogSeam.h"
+#include "commom/StartUp.h"
+#include "mainwindow.h"
+#include "manager/DisplayWidgetsManager.h"
+#include "manager/Reflector.h"
+#include "widgets/general/DisplayAreaWidget.h"
+#include "widgets/singleTools/Imu33DataWidget.h"
+#include "widgets/singleTools/ahrsGroupPage/AHRSGroupWidget.h"
+#include "widgets/singleTools/parameterConfigPage/AllParameterWidget.h"
+#include "widgets/singleTools/peopleNavPage/PeopleNavMainWidget.h"
+
+#include <QAbstractButton>
+#include <QAbstractScrollArea>
+#include <QAbstractSpinBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStackedWidget>
+#include <QTabBar>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+QRect InWindow(const QWidget* w, const QWidget* window)
+{
+    return QRect(w->mapTo(window, QPoint(0, 0)), w->size());
+}
+
+qint64 Area(const QRect& r)
+{
+    return r.isValid() ? qint64(r.width()) * r.height() : 0;
+}
+
+// Controls that scroll with a view, or that belong to another control
+// (a combo's editor, a spin box's field, a tab bar's scroll arrows), are
+// judged with their owner.
+bool Judged(const QWidget* w, const QWidget* window)
+{
+    for (const QWidget* p = w->parentWidget(); p != nullptr && p != window; p = p->parentWidget()) {
+        if (qobject_cast<const QAbstractScrollArea*>(p) || qobject_cast<const QComboBox*>(p)
+            || qobject_cast<const QAbstractSpinBox*>(p) || qobject_cast<const QTabBar*>(p)) {
+            return false;
+        }
+    }
+    return qobject_cast<const QAbstractButton*>(w) || qobject_cast<const QComboBox*>(w)
+        || qobject_cast<const QLineEdit*>(w) || qobject_cast<const QLabel*>(w);
+}
+
+QString Name(const QWidget* w)
+{
+    return QString("%1 (%2)").arg(w->objectName(), QString::fromLatin1(w->metaObject()->className()));
+}
+
+QStringList LayoutFaults(QWidget* window)
+{
+    QStringList faults;
+    QList<QWidget*> interactive;
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        if (!w->isVisible() || !Judged(w, window)) {
+            continue;
+        }
+        const QRect own = InWindow(w, window);
+        QRect shown = own;
+        for (const QWidget* p = w->parentWidget(); p != nullptr && p != window; p = p->parentWidget()) {
+            shown &= InWindow(p, window);
+        }
+        shown &= window->rect();
+        const auto* label = qobject_cast<const QLabel*>(w);
+        const bool empty = label != nullptr && label->text().isEmpty() && label->pixmap(Qt::ReturnByValue).isNull();
+        if (!empty && Area(shown) * 100 < Area(own) * 95) {
+            faults << QString("%1 only %2 % shown").arg(Name(w)).arg(Area(own) ? Area(shown) * 100 / Area(own) : 0);
+        }
+        if (label == nullptr) {
+            interactive << w;
+        }
+    }
+    for (int i = 0; i < interactive.size(); ++i) {
+        for (int j = i + 1; j < interactive.size(); ++j) {
+            QWidget* a = interactive[i];
+            QWidget* b = interactive[j];
+            if (a->isAncestorOf(b) || b->isAncestorOf(a)) {
+                continue;
+            }
+            if (Area(InWindow(a, window) & InWindow(b, window)) > 0) {
+                faults << QString("%1 overlaps %2").arg(Name(a), Name(b));
+            }
+        }
+    }
+    return faults;
+}
+
+} // namespace
+
+class TestPageLayout : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void pageIsWholeAtEverySize_data();
+    void pageIsWholeAtEverySize();
+
+private:
+    std::unique_ptr<MainWindow> m_window;
+};
+
+void TestPageLayout::initTestCase()
+{
+    InitCorvantaResources();
+    ApplyStyleSheet(ReadQssData(":/skin/resources/skin/skin.qss"));
+    RegsiterMetaType();
+    DialogSeam::SetScripted(true);
+    QFile::remove(QCoreApplication::applicationDirPath() + "/config/display.json");
+
+    // The pages outside the menus are shown the way a menu would show them.
+    Reflector* reflector = DisplayWidgetsManager::GetInstance()->GetReflector();
+    reflector->registerClass<Imu33DataWidget>("Imu33DataWidget");
+    reflector->registerClass<PeopleNavMainWidget>("PeopleNavMainWidget");
+    reflector->registerClass<AHRSGroupWidget>("AHRSGroupWidget");
+    reflector->registerClass<AllParameterWidget>("AllParameterWidget");
+
+    m_window.reset(new MainWindow(nullptr));
+    m_window->Initializa();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+void TestPageLayout::cleanupTestCase()
+{
+    m_window.reset();
+}
+
+void TestPageLayout::pageIsWholeAtEverySize_data()
+{
+    const QList<QPair<QString, int>> pages = {
+        {"AHRSDataWidget", 0},      {"ImuParameterConfigWidget", 0}, {"CommandCreatorWidget", 0},
+        {"FirmwareUpgradeWidget", 0}, {"FirmwareUpgradeWidget", 1},  {"FirmwareUpgradeWidget", 2},
+        {"InstrumentWidget", 0},    {"SerialPortAssistantWidget", 0}, {"Imu33DataWidget", 0},
+        {"PeopleNavMainWidget", 0}, {"AHRSGroupWidget", 0},          {"AllParameterWidget", 0},
+    };
+    // The smallest the window lets itself be made, then the common screens.
+    const QList<QSize> sizes = {m_window->minimumSize(), {1024, 640}, {1440, 864}, {1920, 1080}, {2560, 1440}};
+
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<int>("subPage");
+    QTest::addColumn<QSize>("size");
+    for (const auto& page : pages) {
+        for (const QSize& size : sizes) {
+            const QString tag = QString("%1-%2-%3x%4").arg(page.first).arg(page.second).arg(size.width()).arg(size.height());
+            QTest::newRow(qPrintable(tag)) << page.first << page.second << size;
+        }
+    }
+}
+
+void TestPageLayout::pageIsWholeAtEverySize()
+{
+    QFETCH(QString, page);
+    QFETCH(int, subPage);
+    QFETCH(QSize, size);
+
+    DisplayWidgetsManager::GetInstance()->CreateDisplayWidget(page, subPage);
+    auto* area = m_window->findChild<DisplayAreaWidget*>("widgetRight");
+    QVERIFY(area != nullptr);
+    QWidget* shownPage = area->Stack()->findChild<QWidget*>(page, Qt::FindDirectChildrenOnly);
+    QVERIFY(shownPage != nullptr);
+    area->Stack()->setCurrentWidget(shownPage);
+    m_window->resize(size);
+    QTRY_COMPARE(m_window->size(), size);
+    QTRY_VERIFY(shownPage->isVisible());
+
+    // Fonts and layouts settle through posted events after the resize.
+    QCoreApplication::sendPostedEvents();
+    QStringList faults;
+    const bool settled = QTest::qWaitFor([&]() { return (faults = LayoutFaults(m_window.get())).isEmpty(); }, 3000);
+    const QString name = QString("layout-%1-%2-%3x%4.png").arg(page).arg(subPage).arg(size.width()).arg(size.height());
+    const QString pictures = qEnvironmentVariable("CORVANTA_LAYOUT_PICTURES");
+    if (!pictures.isEmpty()) {
+        m_window->grab().save(QDir(pictures).absoluteFilePath(name));
+    }
+    if (!settled) {
+        const QString picture = QDir::current().absoluteFilePath(name);
+        m_window->grab().save(picture);
+        QFAIL(qPrintable(QString("%1x%2: %3 (picture: %4)")
+                             .arg(size.width()).arg(size.height()).arg(faults.join("; "), picture)));
+    }
+}
+
+QTEST_MAIN(TestPageLayout)
+#include "tst_page_layout.moc"
