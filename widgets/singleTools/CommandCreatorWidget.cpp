@@ -21,8 +21,9 @@ CommandCreatorWidget::CommandCreatorWidget(QWidget* parent)
     InitAutoResize();
     InitWidget();
     InitTable();
-    ui->textEdit->setWordWrapMode(QTextOption::WordWrap);
-    ui->textEdit_parse_cmd->setWordWrapMode(QTextOption::WordWrap);
+    // Word boundaries first; a long run of hex pairs without blanks still wraps.
+    ui->textEdit->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    ui->textEdit_parse_cmd->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
 }
 
 CommandCreatorWidget::~CommandCreatorWidget() = default;
