@@ -6,7 +6,9 @@
 // bytes) for both, their ratio, and how many lines the decoding added to the
 // diagnostic log.
 //
-//   bench_decoder [type=0|5] [megabytes=300] [folder=temporary]
+//   bench_decoder [type=0|5] [megabytes=300] [folder=temporary] [plain=1]
+//
+// plain=0 leaves out the plain decoder (for profiling the decoder alone).
 
 #include "commom/Global.h"
 #include "commom/Logger.h"
@@ -195,6 +197,12 @@ int main(int argc, char* argv[])
     std::printf("log lines added by the decoding: %d (log files: %d)\n", logLines,
                 int(QDir(logFolder).entryList(QDir::Files).size()));
 
+    if (argc > 4 && std::atoi(argv[4]) == 0) {
+        QFile::remove(source);
+        QFile::remove(folder + "/output_bench.txt");
+        Logger::Shutdown();
+        return 0;
+    }
     qint64 rows = 0;
     const Timing plain = Measure([&] { rows = PlainDecode(source, folder + "/plain_bench.txt", type); });
     std::printf("plain decoder: %7.2f s  %8.1f MB/s  (%.1f MB/s of CPU time)  %lld rows\n", plain.wall,

@@ -55,6 +55,21 @@ constexpr std::array<unsigned int, 256> MakeReflectedTable(unsigned int polynomi
     return table;
 }
 
+// Slicing by eight: entry [k][i] is the register after byte i followed by k
+// zero bytes, so eight bytes take eight independent look-ups.
+constexpr std::array<std::array<unsigned int, 256>, 8> MakeSlicedTables(unsigned int polynomial)
+{
+    std::array<std::array<unsigned int, 256>, 8> tables{};
+    tables[0] = MakeReflectedTable(polynomial);
+    for (int k = 1; k < 8; ++k) {
+        for (unsigned int i = 0; i < 256; ++i) {
+            const unsigned int previous = tables[k - 1][i];
+            tables[k][i] = (previous >> 8) ^ tables[0][previous & 0xFFu];
+        }
+    }
+    return tables;
+}
+
 // The MODBUS update split into the high and the low byte of the table entry,
 // as the classic byte-wise routine keeps the register as two bytes.
 constexpr std::array<unsigned char, 256> MakeModbusHalfTable(bool high)
@@ -68,7 +83,8 @@ constexpr std::array<unsigned char, 256> MakeModbusHalfTable(bool high)
 }
 
 constexpr auto kCrc8Table = MakeCrc8Table();
-constexpr auto kCrc32Table = MakeReflectedTable(0xEDB88320u);
+constexpr auto kCrc32Tables = MakeSlicedTables(0xEDB88320u);
+constexpr const auto& kCrc32Table = kCrc32Tables[0];
 constexpr auto kModbusHigh = MakeModbusHalfTable(true);
 constexpr auto kModbusLow = MakeModbusHalfTable(false);
 
@@ -288,6 +304,14 @@ unsigned int crc32(const unsigned char* data, unsigned int length, unsigned int 
     unsigned int reg = initial;
     if (data == nullptr) {
         return reg;
+    }
+    const auto& t = kCrc32Tables;
+    for (; length >= 8; length -= 8, data += 8) {
+        const unsigned int low = reg ^ (static_cast<unsigned int>(data[0]) | static_cast<unsigned int>(data[1]) << 8
+                                        | static_cast<unsigned int>(data[2]) << 16
+                                        | static_cast<unsigned int>(data[3]) << 24);
+        reg = t[7][low & 0xFFu] ^ t[6][(low >> 8) & 0xFFu] ^ t[5][(low >> 16) & 0xFFu] ^ t[4][low >> 24]
+              ^ t[3][data[4]] ^ t[2][data[5]] ^ t[1][data[6]] ^ t[0][data[7]];
     }
     for (unsigned int i = 0; i < length; ++i) {
         reg = (reg >> 8) ^ kCrc32Table[(reg ^ data[i]) & 0xFFu];

@@ -6,6 +6,15 @@
 
 #include <cstring>
 
+namespace {
+
+QString HeldBackText(int count)
+{
+    return QString::fromUtf8("（此前%1条同类日志未写）").arg(count);
+}
+
+} // namespace
+
 FrameParser::FrameParser()
 {
     std::memset(m_payload, 0, sizeof m_payload);
@@ -25,8 +34,27 @@ bool FrameParser::Finish()
         return true;
     }
     ++m_failureCount;
-    LOG_DEBUG() << "crc校验失败" << QString("%1\t%2").arg(m_receivedCrc).arg(m_crc);
+    int heldBack = 0;
+    if (m_crcLog.Allow(&heldBack)) {
+        LogStream line = LOG_DEBUG();
+        line << "crc校验失败" << QString("%1\t%2").arg(m_receivedCrc).arg(m_crc);
+        if (heldBack > 0) {
+            line << HeldBackText(heldBack);
+        }
+    }
     return false;
+}
+
+void FrameParser::LogLongFrame()
+{
+    int heldBack = 0;
+    if (m_lengthLog.Allow(&heldBack)) {
+        LogStream line = LOG_DEBUG();
+        line << "m_parse.length = " << m_length;
+        if (heldBack > 0) {
+            line << HeldBackText(heldBack);
+        }
+    }
 }
 
 bool FrameParser::PushByte(uint8_t byte)
@@ -67,7 +95,7 @@ bool FrameParser::PushByte(uint8_t byte)
         m_length = static_cast<uint32_t>(byte) * 256u + m_lengthLow;
         m_crc = crc_crc32(m_crc, &byte, 1);
         if (m_length > 100) {
-            LOG_DEBUG() << "m_parse.length = " << m_length;
+            LogLongFrame();
         }
         if (m_length == 0) {
             m_state = 0;

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "commom/ThrottledLog.h"
+
 // Incremental parser of device frames (AA 55, u16 id, u16 length, payload,
 // u32 CRC-32 with initial value 1). Constant work per byte, no allocation:
 // the payload is kept in place until the next frame starts.
@@ -44,6 +46,7 @@ public:
 
 private:
     bool Finish();
+    void LogLongFrame();
 
     uint8_t m_payload[kBufferSize];
     uint8_t m_state = 0;
@@ -56,6 +59,10 @@ private:
     uint8_t m_crcBytes[3] = {0, 0, 0};
     uint32_t m_crc = 0;
     uint32_t m_failureCount = 0;
+    // Per-frame diagnostics: at most one line a second each, so a stream of
+    // long or broken frames cannot push everything else out of the log.
+    ThrottledLog m_lengthLog;
+    ThrottledLog m_crcLog;
 };
 
 #endif // FRAMEPARSER_H

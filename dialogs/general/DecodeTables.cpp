@@ -1,6 +1,6 @@
 #include "dialogs/general/DecodeTables.h"
 
-#include <QTextStream>
+#include "dialogs/general/TableTextBuffer.h"
 
 #include <cmath>
 #include <cstring>
@@ -49,7 +49,7 @@ uint64_t DecodeTables::U64(const uint8_t* p, int offset)
 
 namespace {
 
-void JoinNames(QTextStream& out, const char* const* names, int count, bool trailingComma)
+void JoinNames(TableTextBuffer& out, const char* const* names, int count, bool trailingComma)
 {
     for (int i = 0; i < count; ++i) {
         out << names[i];
@@ -67,14 +67,14 @@ QString Fixed(double v, int decimals)
 
 } // namespace
 
-void DecodeTables::AhrsHeader(QTextStream& out)
+void DecodeTables::AhrsHeader(TableTextBuffer& out)
 {
     static const char* const names[] = {"%time_us", "accx", "accy", "accz", "gyrox", "gyroy", "gyroz",
                                         "temperature", "roll", "pitch", "yaw", "mx", "my", "mz"};
     JoinNames(out, names, 14, false);
 }
 
-void DecodeTables::AhrsRow(QTextStream& out, const uint8_t* p, bool withMag)
+void DecodeTables::AhrsRow(TableTextBuffer& out, const uint8_t* p, bool withMag)
 {
     out << U32(p, 0);
     static const int offsets[] = {16, 20, 24, 28, 32, 36, 40, 8, 4, 12};
@@ -87,7 +87,7 @@ void DecodeTables::AhrsRow(QTextStream& out, const uint8_t* p, bool withMag)
     out << '\n';
 }
 
-void DecodeTables::GnssUwbHeader(QTextStream& out)
+void DecodeTables::GnssUwbHeader(TableTextBuffer& out)
 {
     static const char* const names[] = {
         "%time_us", "accx", "accy", "accz", "gyrox", "gyroy", "gyroz", "temperature", "baro", "mx", "my", "mz",
@@ -110,7 +110,7 @@ void DecodeTables::GnssUwbHeader(QTextStream& out)
     out << '\n';
 }
 
-void DecodeTables::GnssUwbRow(QTextStream& out, const uint8_t* p)
+void DecodeTables::GnssUwbRow(TableTextBuffer& out, const uint8_t* p)
 {
     out << U32(p, 0) << ',';
     for (int off : {20, 24, 28, 8, 12, 16, 32, 36, 40, 44, 48}) {
@@ -136,7 +136,7 @@ void DecodeTables::GnssUwbRow(QTextStream& out, const uint8_t* p)
     out << '\n';
 }
 
-void DecodeTables::Imu33Header(QTextStream& out)
+void DecodeTables::Imu33Header(TableTextBuffer& out)
 {
     out << "%t1";
     for (int k = 0; k < 32; ++k) {
@@ -157,7 +157,7 @@ void DecodeTables::Imu33Header(QTextStream& out)
     out << ",temp_8,index\n";
 }
 
-void DecodeTables::Imu33Row(QTextStream& out, const uint8_t* p)
+void DecodeTables::Imu33Row(TableTextBuffer& out, const uint8_t* p)
 {
     out << U32(p, 0);
     for (int k = 0; k < 33; ++k) {
@@ -168,7 +168,7 @@ void DecodeTables::Imu33Row(QTextStream& out, const uint8_t* p)
     out << ',' << U32(p, 928) << '\n';
 }
 
-void DecodeTables::InsRtkHeader(QTextStream& out)
+void DecodeTables::InsRtkHeader(TableTextBuffer& out)
 {
     static const char* const names[] = {
         "GPS周内毫秒", "加速度(g)x", "加速度(g)y", "加速度(g)z", "角速度(deg/s)x", "角速度(deg/s)y",
@@ -212,7 +212,7 @@ QString DecodeTables::SevenDecimalDegrees(int32_t v)
         .arg(magnitude % 10000000, 7, 10, QLatin1Char('0'));
 }
 
-void DecodeTables::InsRtkRow(QTextStream& out, const uint8_t* ins, const uint8_t* rtk, const uint8_t* heading)
+void DecodeTables::InsRtkRow(TableTextBuffer& out, const uint8_t* ins, const uint8_t* rtk, const uint8_t* heading)
 {
     out << U32(ins, 0) << ',';
     for (int off : {18, 22, 26, 6, 10, 14}) {
@@ -240,7 +240,7 @@ int DecodeTables::ArrayImuPerSlave(int decodeType)
     return decodeType == 2 ? 4 : (decodeType == 3 ? 8 : 32);
 }
 
-void DecodeTables::ArrayHeader(QTextStream& out, int decodeType)
+void DecodeTables::ArrayHeader(TableTextBuffer& out, int decodeType)
 {
     const int n = ArrayImuPerSlave(decodeType);
     out << '%';
@@ -272,7 +272,7 @@ void DecodeTables::ArrayHeader(QTextStream& out, int decodeType)
     out << "time_us,index,\n";
 }
 
-void DecodeTables::ArrayRow(QTextStream& out, const uint8_t* p, int decodeType)
+void DecodeTables::ArrayRow(TableTextBuffer& out, const uint8_t* p, int decodeType)
 {
     const int n = ArrayImuPerSlave(decodeType);
     const int recordSize = 144 + 28 * n;
@@ -304,7 +304,7 @@ void DecodeTables::ArrayRow(QTextStream& out, const uint8_t* p, int decodeType)
     out << U32(p, 0) << ',' << U32(p, 4) << ',' << '\n';
 }
 
-void DecodeTables::FootHeader(QTextStream& out)
+void DecodeTables::FootHeader(TableTextBuffer& out)
 {
     static const char* const names[] = {"%time_us", "pitch", "roll", "yaw", "accx", "accy", "accz", "gyrox",
                                         "gyroy", "gyroz", "temperature", "altitude", "pressure", "magData_1",
@@ -312,7 +312,7 @@ void DecodeTables::FootHeader(QTextStream& out)
     JoinNames(out, names, 16, false);
 }
 
-void DecodeTables::FootRow(QTextStream& out, const uint8_t* p)
+void DecodeTables::FootRow(TableTextBuffer& out, const uint8_t* p)
 {
     out << U32(p, 0);
     for (int i = 0; i < 15; ++i) {
@@ -321,14 +321,14 @@ void DecodeTables::FootRow(QTextStream& out, const uint8_t* p)
     out << '\n';
 }
 
-void DecodeTables::SensorHeader(QTextStream& out)
+void DecodeTables::SensorHeader(TableTextBuffer& out)
 {
     static const char* const names[] = {"Gx", "Gy", "Gz", "Ax", "Ay", "Az", "Temperature", "Built-in Test",
                                         "Counter"};
     JoinNames(out, names, 9, false);
 }
 
-void DecodeTables::SensorRow(QTextStream& out, const uint8_t* p)
+void DecodeTables::SensorRow(TableTextBuffer& out, const uint8_t* p)
 {
     for (int i = 0; i < 6; ++i) {
         out << F32(p, 4 * i) << ',';
@@ -336,14 +336,14 @@ void DecodeTables::SensorRow(QTextStream& out, const uint8_t* p)
     out << I16(p, 24) * 0.006 << ',' << unsigned(p[26]) << ',' << unsigned(p[27]) << ',' << U16(p, 28) << '\n';
 }
 
-void DecodeTables::SyncAttitudeHeader(QTextStream& out)
+void DecodeTables::SyncAttitudeHeader(TableTextBuffer& out)
 {
     static const char* const names[] = {"time_us", "time_sync_flag", "pitch", "roll", "yaw", "accx", "accy",
                                         "accz", "gyrox", "gyroy", "gyroz", "temperature"};
     JoinNames(out, names, 12, false);
 }
 
-void DecodeTables::SyncAttitudeRow(QTextStream& out, const uint8_t* p)
+void DecodeTables::SyncAttitudeRow(TableTextBuffer& out, const uint8_t* p)
 {
     out << static_cast<qulonglong>(U64(p, 0)) << ',' << unsigned(p[8]);
     for (int i = 0; i < 10; ++i) {
@@ -352,7 +352,7 @@ void DecodeTables::SyncAttitudeRow(QTextStream& out, const uint8_t* p)
     out << '\n';
 }
 
-void DecodeTables::CanHeader(QTextStream& out)
+void DecodeTables::CanHeader(TableTextBuffer& out)
 {
     out << "index,ax,ay,az,gx,gy,gz,roll,pitch,yaw,temp\n";
 }

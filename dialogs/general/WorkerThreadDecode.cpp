@@ -10,10 +10,9 @@
 #include <QFileInfo>
 #include <QList>
 #include <QMetaType>
-#include <QTextCodec>
-#include <QTextStream>
 #include <QThread>
 
+#include <algorithm>
 #include <cstring>
 
 uint16_t decode_data_type = 0;
@@ -27,13 +26,7 @@ namespace {
 std::atomic<bool> s_decodeRunning{false};
 
 constexpr int kReportEvery = 1000;
-constexpr qint64 kReadChunk = 64 * 1024;
-
-// Tables are UTF-8 whatever the locale of the process happens to be.
-void PrepareStream(QTextStream& out)
-{
-    out.setCodec("UTF-8");
-}
+constexpr qint64 kReadChunk = 1 << 20;
 
 QString CountsText(const char* prefix)
 {
@@ -59,13 +52,23 @@ float hexBytesToFloat(const QString& hex)
 
 // Percent done, truncated. A source whose size reads as 0 (a pipe) or that
 // grew while it was read shows 100 rather than an out-of-range value.
-int PercentOf(float done, float total)
+int PercentOf(double done, double total)
 {
-    if (!(total > 0.0f)) {
+    if (!(total > 0.0)) {
         return 100;
     }
-    const float percent = done / total * 100.0f;
-    return percent >= 100.0f ? 100 : static_cast<int>(percent);
+    const double percent = done / total * 100.0;
+    return percent >= 100.0 ? 100 : static_cast<int>(percent);
+}
+
+// A debug line that first says how many lines of its kind were held back.
+QDebug DebugLine(int heldBack)
+{
+    QDebug line = qDebug();
+    if (heldBack > 0) {
+        line << QString::fromUtf8("（此前%1条同类日志未写）").arg(heldBack);
+    }
+    return line;
 }
 
 uint HexNumber(const QString& hex)
@@ -146,13 +149,15 @@ void WorkerThreadDecode::slot_do_file_decode(QString file_to_Name, QString desti
     decode_failed_count = 0;
     decode_success_count = 0;
     m_outputFailed = false;
+    m_failureText.clear();
+    m_skippedLines = 0;
 
     if (decode_type == DECODE_WAIST_FEET) {
         m_waistPath = destination + "/腰部_output_" + baseName + ".txt";
         m_rightFootPath = destination + "/右足_output_" + baseName + ".txt";
         m_leftFootPath = destination + "/左足_output_" + baseName + ".txt";
     } else {
-        m_outFile.reset(new QFile(m_outPath));
+        m_out.reset(new DecodeOutput(m_outPath));
     }
 
     decode_data_type = static_cast<uint16_t>(decode_type);
@@ -172,19 +177,25 @@ void WorkerThreadDecode::slot_do_file_decode(QString file_to_Name, QString desti
         DecodeBytes(source);
     }
 
-    ReportProgress(100);
     source.close();
-    CloseOutputs();
+    FinishOutputs();
 
     QString finalStatus;
-    if (decode_success_count == 0) {
-        finalStatus = QString::fromUtf8("没有解出对应帧，请确认数据文件是否正确");
-    } else if (m_outputFailed) {
-        // Frames were found but their table could not be written: that is
-        // not a finished decoding.
-        finalStatus = CountsText("打不开文件，解码误码数：");
+    if (m_outputFailed) {
+        // A table that could not be written whole is no result: what was
+        // written of it goes, and the status names the failure.
+        RemoveOpenedOutputs();
+        finalStatus = m_failureText;
     } else {
-        finalStatus = CountsText("解码完成，解码误码数：");
+        ReportProgress(100);
+        if (decode_success_count == 0) {
+            finalStatus = QString::fromUtf8("没有解出对应帧，请确认数据文件是否正确");
+        } else {
+            finalStatus = CountsText("解码完成，解码误码数：");
+            if (m_skippedLines > 0) {
+                finalStatus += QString::fromUtf8(",跳过过长行数：") + QString::number(m_skippedLines);
+            }
+        }
     }
     // Free before the final status (the dialog may start again as soon as
     // it reads it) but after the shared counts were read.
@@ -193,34 +204,45 @@ void WorkerThreadDecode::slot_do_file_decode(QString file_to_Name, QString desti
     emit SignalExitThread();
 }
 
+bool WorkerThreadDecode::Stopped() const
+{
+    return m_outputFailed || g_decode_exit.load(std::memory_order_relaxed);
+}
+
+void WorkerThreadDecode::ReportInterim()
+{
+    Log(0, CountsText("正在解码中..，解码误码数："));
+}
+
 void WorkerThreadDecode::DecodeBytes(QFile& source)
 {
     // 64-bit counts: recordings of 4 GiB and more still show true progress.
     const quint64 size = static_cast<quint64>(source.size());
-    const bool bdDb = decode_data_type == DECODE_BDDB_SENSOR;
     quint64 n = 0;
-    QByteArray chunk;
-    while (!g_decode_exit.load(std::memory_order_relaxed)) {
-        chunk = source.read(kReadChunk);
-        if (chunk.isEmpty()) {
+    std::unique_ptr<char[]> buffer(new char[kReadChunk]);
+    const uint8_t* data = reinterpret_cast<const uint8_t*>(buffer.get());
+    while (!Stopped()) {
+        const qint64 got = source.read(buffer.get(), kReadChunk);
+        if (got <= 0) {
             // End of file; a read error ends the decoding the same way.
             return;
         }
-        const uint8_t* data = reinterpret_cast<const uint8_t*>(chunk.constData());
-        for (int i = 0; i < chunk.size(); ++i) {
-            if (g_decode_exit.load(std::memory_order_relaxed)) {
+        // The bytes up to each report go to the synchroniser in one run.
+        qint64 at = 0;
+        while (at < got) {
+            const qint64 take = std::min<qint64>(got - at, kReportEvery - static_cast<qint64>(n % kReportEvery));
+            DecodeChunk(data + at, static_cast<size_t>(take));
+            at += take;
+            n += static_cast<quint64>(take);
+            if (Stopped()) {
                 return;
             }
-            ++n;
-            if (bdDb) {
-                ImuArrayDecodeQXV(data[i]);
-            } else {
-                ImuArrayDecode(data[i]);
-            }
             if (n % kReportEvery == 0) {
-                FlushOutputs();
-                Log(0, CountsText("正在解码中..，解码误码数："));
-                ReportProgress(PercentOf(static_cast<float>(n), static_cast<float>(size)));
+                ReportInterim();
+                ReportProgress(PercentOf(static_cast<double>(n), static_cast<double>(size)));
+                if (Stopped()) {
+                    return;
+                }
             }
         }
     }
@@ -228,31 +250,37 @@ void WorkerThreadDecode::DecodeBytes(QFile& source)
 
 void WorkerThreadDecode::DecodeLines(QFile& source)
 {
-    {
-        QTextStream out(m_outFile.get());
-        PrepareStream(out);
-        DecodeTables::CanHeader(out);
-    }
-    const uint32_t size = static_cast<uint32_t>(source.size());
-    uint32_t k = 0;
-    if (g_decode_exit) {
+    DecodeTables::CanHeader(m_out->Text());
+    const quint64 size = static_cast<quint64>(source.size());
+    quint64 done = 0;
+    quint64 k = 0;
+    if (Stopped()) {
         return;
     }
+    // One line at a time, never more than the longest valid line: a longer
+    // one is passed over in pieces of that size.
+    std::unique_ptr<char[]> line(new char[kLongestCanLine + 1]);
     for (;;) {
-        const QByteArray line = source.readLine();
-        if (line.isEmpty()) {
+        qint64 got = source.readLine(line.get(), kLongestCanLine + 1);
+        if (got <= 0) {
             return;
         }
-        CanDecode(line);
+        done += static_cast<quint64>(got);
+        if (got == kLongestCanLine && line[got - 1] != '\n') {
+            ++m_skippedLines;
+            do {
+                got = source.readLine(line.get(), kLongestCanLine + 1);
+                done += static_cast<quint64>(got > 0 ? got : 0);
+            } while (got == kLongestCanLine && line[got - 1] != '\n');
+        } else {
+            CanDecode(QByteArray::fromRawData(line.get(), static_cast<int>(got)));
+        }
         if (k % kReportEvery == 0) {
-            FlushOutputs();
-            Log(0, CountsText("正在解码中..，解码误码数："));
-            // Progress guesses 45 bytes per line, so it may run ahead of
-            // the file; it never shows more than done.
-            ReportProgress(PercentOf(static_cast<float>(k + 1) * 45.0f, static_cast<float>(size)));
+            ReportInterim();
+            ReportProgress(PercentOf(static_cast<double>(done), static_cast<double>(size)));
         }
         ++k;
-        if (g_decode_exit) {
+        if (Stopped()) {
             return;
         }
     }
@@ -263,39 +291,62 @@ void WorkerThreadDecode::ReportProgress(int percent)
     emit SignalDecodeProgressChanged(percent);
 }
 
-void WorkerThreadDecode::FlushOutputs()
-{
-    for (QFile* f : {m_outFile.get(), m_waistFile.get(), m_rightFootFile.get(), m_leftFootFile.get()}) {
-        if (f && f->isOpen()) {
-            f->flush();
-        }
-    }
-}
-
-void WorkerThreadDecode::CloseOutputs()
-{
-    for (QFile* f : {m_outFile.get(), m_waistFile.get(), m_rightFootFile.get(), m_leftFootFile.get()}) {
-        if (f) {
-            f->close();
-        }
-    }
-}
-
 bool WorkerThreadDecode::OpenMainOutput()
 {
-    if (!m_outFile) {
+    if (!m_out) {
         return false;
     }
-    if (m_outFile->isOpen()) {
+    if (m_out->IsOpen()) {
         return true;
     }
     // A table of the same name from an earlier run is replaced whole, so no
     // tail of a longer old table survives behind the new rows.
-    if (!m_outFile->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    if (!m_out->Open()) {
         qDebug() << "打不开文件";
+        FailOutput(*m_out);
         return false;
     }
     return true;
+}
+
+void WorkerThreadDecode::FailOutput(const DecodeOutput& output)
+{
+    if (m_outputFailed) {
+        return;
+    }
+    m_outputFailed = true;
+    // An output that never opened keeps the decoder's own text; a table that
+    // broke off while being written says why.
+    m_failureText = output.IsOpened() ? QString::fromUtf8("解码失败，") + output.ErrorText()
+                                      : QString::fromUtf8("打不开文件");
+}
+
+bool WorkerThreadDecode::FinishOutputs()
+{
+    bool ok = true;
+    for (DecodeOutput* out : {m_out.get(), m_waistOut.get(), m_rightFootOut.get(), m_leftFootOut.get()}) {
+        if (out && !out->Finish()) {
+            FailOutput(*out);
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+void WorkerThreadDecode::RemoveOpenedOutputs()
+{
+    for (DecodeOutput* out : {m_out.get(), m_waistOut.get(), m_rightFootOut.get(), m_leftFootOut.get()}) {
+        if (out) {
+            out->RemoveIfOpened();
+        }
+    }
+}
+
+void WorkerThreadDecode::RowWritten(DecodeOutput& output)
+{
+    if (!output.WriteIfFull()) {
+        FailOutput(output);
+    }
 }
 
 void WorkerThreadDecode::TakePayload(const uint8_t* data, uint32_t length)
@@ -311,25 +362,58 @@ void WorkerThreadDecode::TakePayload(const uint8_t* data, uint32_t length)
     m_frameLength = length;
 }
 
+void WorkerThreadDecode::TakeFrame()
+{
+    m_frameId = m_parser.Id();
+    TakePayload(m_parser.Payload(), m_parser.Length());
+    DataExtractionDecode();
+    ++decode_success_count;
+}
+
+void WorkerThreadDecode::CountParserFailures(uint32_t failuresBefore)
+{
+    const uint32_t failures = m_parser.FailureCount() - failuresBefore;
+    if (failures == 0) {
+        return;
+    }
+    decode_failed_count += failures;
+    int heldBack = 0;
+    if (m_crcFailureLog.Allow(&heldBack)) {
+        DebugLine(heldBack) << "失败" << m_parser.LastReceivedCrc() << m_parser.LastComputedCrc()
+                            << m_parser.Length();
+    }
+}
+
 void WorkerThreadDecode::ImuArrayDecode(unsigned char byte)
 {
     const uint32_t failuresBefore = m_parser.FailureCount();
-    const uint8_t stateBefore = m_parser.State();
     const bool good = m_parser.PushByte(byte);
     crcAccum_decode = m_parser.LastComputedCrc();
-    if (stateBefore == 1 && m_parser.State() == 0) {
-        qDebug() << "sync failed";
-    } else if (stateBefore == 5 && m_parser.State() == 0) {
-        qDebug() << "length failed";
-    }
     if (good) {
-        m_frameId = m_parser.Id();
-        TakePayload(m_parser.Payload(), m_parser.Length());
-        DataExtractionDecode();
-        ++decode_success_count;
-    } else if (m_parser.FailureCount() != failuresBefore) {
-        ++decode_failed_count;
-        qDebug() << "失败" << m_parser.LastReceivedCrc() << m_parser.LastComputedCrc() << m_parser.Length();
+        TakeFrame();
+    } else {
+        CountParserFailures(failuresBefore);
+    }
+}
+
+void WorkerThreadDecode::DecodeChunk(const uint8_t* data, size_t count)
+{
+    if (decode_data_type == DECODE_BDDB_SENSOR) {
+        for (size_t i = 0; i < count; ++i) {
+            ImuArrayDecodeQXV(data[i]);
+        }
+        return;
+    }
+    size_t used = 0;
+    while (used < count) {
+        const uint32_t failuresBefore = m_parser.FailureCount();
+        bool ready = false;
+        used += m_parser.Feed(data + used, count - used, &ready);
+        crcAccum_decode = m_parser.LastComputedCrc();
+        CountParserFailures(failuresBefore);
+        if (ready) {
+            TakeFrame();
+        }
     }
 }
 
@@ -358,8 +442,9 @@ void WorkerThreadDecode::ImuArrayDecodeQXV(unsigned char byte)
             m_bdCheck = 0xBD;
             m_bdState = WaitDb;
         } else {
-            if (m_bdState == WaitDb) {
-                qDebug() << "sync failed";
+            int heldBack = 0;
+            if (m_bdState == WaitDb && m_bdSyncLog.Allow(&heldBack)) {
+                DebugLine(heldBack) << "sync failed";
             }
             m_bdState = WaitStart;
         }
@@ -381,7 +466,10 @@ void WorkerThreadDecode::ImuArrayDecodeQXV(unsigned char byte)
             ++decode_success_count;
         } else {
             ++decode_failed_count;
-            qDebug() << "失败" << byte << m_bdCheck;
+            int heldBack = 0;
+            if (m_bdFailureLog.Allow(&heldBack)) {
+                DebugLine(heldBack) << "失败" << byte << m_bdCheck;
+            }
         }
         break;
     }
@@ -390,18 +478,16 @@ void WorkerThreadDecode::ImuArrayDecodeQXV(unsigned char byte)
 
 void WorkerThreadDecode::DataExtractionDecode()
 {
+    if (m_outputFailed) {
+        return;
+    }
     const int type = decode_data_type;
     if (decode_reset_index == 0) {
         if (type != DECODE_WAIST_FEET && type != DECODE_CAN_LOG && type <= DECODE_SYNC_ATTITUDE) {
             if (!OpenMainOutput()) {
-                // Tried again at the next good frame.
-                m_outputFailed = true;
                 return;
             }
-            m_outputFailed = false;
-            QTextStream out(m_outFile.get());
-            PrepareStream(out);
-            WriteHeader(out);
+            WriteHeader(m_out->Text());
         }
         ++decode_reset_index;
         // The frame that starts the table is a sample like every other:
@@ -410,7 +496,7 @@ void WorkerThreadDecode::DataExtractionDecode()
     WriteRow();
 }
 
-void WorkerThreadDecode::WriteHeader(QTextStream& out)
+void WorkerThreadDecode::WriteHeader(TableTextBuffer& out)
 {
     switch (decode_data_type) {
     case DECODE_AHRS:
@@ -436,14 +522,14 @@ void WorkerThreadDecode::WriteRow()
     const int type = decode_data_type;
     if (type == DECODE_WAIST_FEET) {
         switch (m_frameId) {
-        case FRAME_WAIST_NAV: WriteFootRow(m_waistFile, m_waistPath); break;
-        case FRAME_LEFT_FOOT_NAV: WriteFootRow(m_leftFootFile, m_leftFootPath); break;
-        case FRAME_RIGHT_FOOT_NAV: WriteFootRow(m_rightFootFile, m_rightFootPath); break;
+        case FRAME_WAIST_NAV: WriteFootRow(m_waistOut, m_waistPath); break;
+        case FRAME_LEFT_FOOT_NAV: WriteFootRow(m_leftFootOut, m_leftFootPath); break;
+        case FRAME_RIGHT_FOOT_NAV: WriteFootRow(m_rightFootOut, m_rightFootPath); break;
         default: break;
         }
         return;
     }
-    if (!m_outFile || !m_outFile->isOpen()) {
+    if (!m_out || !m_out->IsOpen()) {
         return;
     }
     if (type == DECODE_INS_RTK) {
@@ -457,80 +543,77 @@ void WorkerThreadDecode::WriteRow()
         return;
     }
 
-    QTextStream out(m_outFile.get());
-    PrepareStream(out);
+    TableTextBuffer& out = m_out->Text();
     switch (type) {
-    case DECODE_SYNC_ATTITUDE: DecodeTables::SyncAttitudeRow(out, m_payload); return;
-    case DECODE_BDDB_SENSOR: DecodeTables::SensorRow(out, m_payload); return;
-    default: break;
+    case DECODE_SYNC_ATTITUDE: DecodeTables::SyncAttitudeRow(out, m_payload); break;
+    case DECODE_BDDB_SENSOR: DecodeTables::SensorRow(out, m_payload); break;
+    default:
+        switch (m_frameId) {
+        case FRAME_IMU33_DATA:
+            if (type == DECODE_IMU33) {
+                DecodeTables::Imu33Row(out, m_payload);
+            }
+            break;
+        case FRAME_AHRS_DATA:
+        case FRAME_AHRS_MAG_DATA:
+            if (type == DECODE_AHRS) {
+                DecodeTables::AhrsRow(out, m_payload, m_frameId == FRAME_AHRS_MAG_DATA);
+            }
+            break;
+        case FRAME_GNSS_UWB_DATA:
+            if (type == DECODE_AHRS) {
+                std::memcpy(m_gnssUwbRecord, m_payload, sizeof m_gnssUwbRecord);
+                DecodeTables::GnssUwbRow(out, m_gnssUwbRecord);
+            }
+            break;
+        case FRAME_CALIB_PUBLISH_ALT:
+        case FRAME_CALIB_PUBLISH:
+            if (type == DECODE_ARRAY4) {
+                DecodeTables::ArrayRow(out, m_payload, type);
+            }
+            break;
+        case FRAME_ARRAY8_RECORDS:
+            if (type == DECODE_ARRAY8) {
+                DecodeTables::ArrayRow(out, m_payload, type);
+            }
+            break;
+        case FRAME_ARRAY32_RECORDS:
+            if (type == DECODE_ARRAY32) {
+                DecodeTables::ArrayRow(out, m_payload, type);
+            }
+            break;
+        default: break;
+        }
+        break;
     }
-    switch (m_frameId) {
-    case FRAME_IMU33_DATA:
-        if (type == DECODE_IMU33) {
-            DecodeTables::Imu33Row(out, m_payload);
-        }
-        break;
-    case FRAME_AHRS_DATA:
-    case FRAME_AHRS_MAG_DATA:
-        if (type == DECODE_AHRS) {
-            DecodeTables::AhrsRow(out, m_payload, m_frameId == FRAME_AHRS_MAG_DATA);
-        }
-        break;
-    case FRAME_GNSS_UWB_DATA:
-        if (type == DECODE_AHRS) {
-            std::memcpy(m_gnssUwbRecord, m_payload, sizeof m_gnssUwbRecord);
-            DecodeTables::GnssUwbRow(out, m_gnssUwbRecord);
-        }
-        break;
-    case FRAME_CALIB_PUBLISH_ALT:
-    case FRAME_CALIB_PUBLISH:
-        if (type == DECODE_ARRAY4) {
-            DecodeTables::ArrayRow(out, m_payload, type);
-        }
-        break;
-    case FRAME_ARRAY8_RECORDS:
-        if (type == DECODE_ARRAY8) {
-            DecodeTables::ArrayRow(out, m_payload, type);
-        }
-        break;
-    case FRAME_ARRAY32_RECORDS:
-        if (type == DECODE_ARRAY32) {
-            DecodeTables::ArrayRow(out, m_payload, type);
-        }
-        break;
-    default: break;
-    }
+    RowWritten(*m_out);
 }
 
-void WorkerThreadDecode::WriteFootRow(std::unique_ptr<QFile>& file, const QString& path)
+void WorkerThreadDecode::WriteFootRow(std::unique_ptr<DecodeOutput>& output, const QString& path)
 {
-    if (!file) {
-        file.reset(new QFile(path));
-        if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    if (!output) {
+        output.reset(new DecodeOutput(path));
+        if (!output->Open()) {
             LOG_DEBUG() << "打不开文件";
-            m_outputFailed = true;
+            FailOutput(*output);
             return;
         }
-        QTextStream out(file.get());
-        PrepareStream(out);
-        DecodeTables::FootHeader(out);
+        DecodeTables::FootHeader(output->Text());
     }
-    if (!file->isOpen()) {
+    if (!output->IsOpen()) {
         return;
     }
-    QTextStream out(file.get());
-    PrepareStream(out);
-    DecodeTables::FootRow(out, m_payload);
+    DecodeTables::FootRow(output->Text(), m_payload);
+    RowWritten(*output);
 }
 
 void WorkerThreadDecode::DataHandleAndOut()
 {
-    if (!m_outFile || !m_outFile->isOpen()) {
+    if (!m_out || !m_out->IsOpen()) {
         return;
     }
-    QTextStream out(m_outFile.get());
-    PrepareStream(out);
-    DecodeTables::InsRtkRow(out, m_insRecord, m_rtkRecord, m_headingRecord);
+    DecodeTables::InsRtkRow(m_out->Text(), m_insRecord, m_rtkRecord, m_headingRecord);
+    RowWritten(*m_out);
 }
 
 void WorkerThreadDecode::CanDecode(const QByteArray& line)
@@ -597,14 +680,14 @@ void WorkerThreadDecode::CanDecode(const QByteArray& line)
     m_canValues["az"] = f1;
     m_canValues["temp"] = static_cast<float>(t);
     m_canValues["index"] = static_cast<float>(index);
-    if (m_outFile && m_outFile->isOpen()) {
-        QTextStream out(m_outFile.get());
-        PrepareStream(out);
+    if (m_out && m_out->IsOpen()) {
+        TableTextBuffer& out = m_out->Text();
         out << m_canValues.value("index");
         for (const char* name : {"ax", "ay", "az", "gx", "gy", "gz", "roll", "pitch", "yaw"}) {
             out << ',' << QString::number(static_cast<double>(m_canValues.value(name)), 'f', 8);
         }
         out << ',' << m_canValues.value("temp") << '\n';
+        RowWritten(*m_out);
     }
     m_canValues.clear();
     m_canState = 0;

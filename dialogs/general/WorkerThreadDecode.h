@@ -10,10 +10,11 @@
 #include <cstdint>
 #include <memory>
 
+#include "commom/ThrottledLog.h"
+#include "dialogs/general/DecodeOutput.h"
 #include "workerThread/FrameParser.h"
 
 class QFile;
-class QTextStream;
 
 // Decoder state shared by the synchronisers and the table writer. One
 // decoding runs at a time in the whole process (see IsDecodeRunning).
@@ -62,6 +63,9 @@ class WorkerThreadDecode : public QObject
 public:
     static constexpr uint32_t kPayloadBufferSize = 100000;
     static constexpr int kBdDbPayloadSize = 30;
+    // A CAN log line longer than this (line end included) is no log line:
+    // it is skipped without being held whole.
+    static constexpr int kLongestCanLine = 4096;
 
     explicit WorkerThreadDecode(QObject* parent = nullptr);
     ~WorkerThreadDecode() override;
@@ -78,12 +82,20 @@ public:
     // Byte synchronisers: device frames and the short BD DB frame.
     void ImuArrayDecode(unsigned char byte);
     void ImuArrayDecodeQXV(unsigned char byte);
+    // The synchroniser of the decode type over a run of bytes; the same
+    // frames, counts and rows as one call per byte.
+    void DecodeChunk(const uint8_t* data, size_t count);
     // One line of a CAN text log.
     void CanDecode(const QByteArray& line);
     // Table writer, once per frame whose check passed.
     void DataExtractionDecode();
     // INS/RTK row from the three stored records.
     void DataHandleAndOut();
+    // Writes what the tables still hold and closes them; false when any
+    // table could not be written whole.
+    bool FinishOutputs();
+    // True once a table could not be opened or written: the decoding stops.
+    bool OutputFailed() const { return m_outputFailed; }
 
 public slots:
     void slot_do_file_decode(QString file_to_Name, QString destination, int decode_type);
@@ -97,26 +109,38 @@ signals:
 private:
     void DecodeBytes(QFile& source);
     void DecodeLines(QFile& source);
+    bool Stopped() const;
     void ReportProgress(int percent);
-    void FlushOutputs();
-    void CloseOutputs();
+    void ReportInterim();
     bool OpenMainOutput();
-    void WriteHeader(QTextStream& out);
+    // Records the first table that failed; the decoding stops.
+    void FailOutput(const DecodeOutput& output);
+    void RemoveOpenedOutputs();
+    void WriteHeader(TableTextBuffer& out);
     void WriteRow();
-    void WriteFootRow(std::unique_ptr<QFile>& file, const QString& path);
+    void WriteFootRow(std::unique_ptr<DecodeOutput>& output, const QString& path);
+    void RowWritten(DecodeOutput& output);
+    void TakeFrame();
+    void CountParserFailures(uint32_t failuresBefore);
     // Takes the payload of a good frame into m_payload; bytes past its
     // length read as zero, never as what an earlier frame left there.
     void TakePayload(const uint8_t* data, uint32_t length);
 
-    std::unique_ptr<QFile> m_outFile;
+    std::unique_ptr<DecodeOutput> m_out;
     QString m_outPath;
-    std::unique_ptr<QFile> m_waistFile;
-    std::unique_ptr<QFile> m_rightFootFile;
-    std::unique_ptr<QFile> m_leftFootFile;
+    std::unique_ptr<DecodeOutput> m_waistOut;
+    std::unique_ptr<DecodeOutput> m_rightFootOut;
+    std::unique_ptr<DecodeOutput> m_leftFootOut;
     QString m_waistPath;
     QString m_rightFootPath;
     QString m_leftFootPath;
     bool m_outputFailed = false;
+    QString m_failureText;
+    quint64 m_skippedLines = 0;
+    // Diagnostics of broken frames, at most one line a second each.
+    ThrottledLog m_crcFailureLog;
+    ThrottledLog m_bdSyncLog;
+    ThrottledLog m_bdFailureLog;
 
     FrameParser m_parser;
     uint32_t m_frameId = 0;

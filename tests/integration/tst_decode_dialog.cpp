@@ -97,6 +97,9 @@ private slots:
         QCOMPARE(Button(d, "buttonDecode")->text(), QString("数据解码"));
         QCOMPARE(Button(d, "pushButton_openfile_for_decode")->text(), QString("打开源文件"));
         QCOMPARE(Button(d, "buttonDest")->text(), QString("选择保存路径"));
+        // The table goes where the folder chooser says, so only it sets the
+        // field that shows the destination.
+        QVERIFY(d.findChild<QLineEdit*>("lineEditDestPath")->isReadOnly());
     }
 
     void grabToPng()
@@ -318,6 +321,26 @@ private slots:
         Button(d, "buttonDecode")->click();
         QTRY_COMPARE(Status(d)->text(), QString("打不开文件"));
         QVERIFY(Button(d, "buttonDecode")->isEnabled());
+    }
+
+    void tableOnFullDeviceIsAFailure()
+    {
+        // The chosen folder is where the table goes; there it meets a full
+        // device, and the status says so instead of "解码完成".
+        QTemporaryDir dest;
+        QVERIFY(QFile::link("/dev/full", dest.path() + "/output_full.txt"));
+        DataDecodeDialog d;
+        m_answerFile = Write("full.dat", AhrsFrame(1) + AhrsFrame(2));
+        Button(d, "pushButton_openfile_for_decode")->click();
+        m_answerFolder = dest.path();
+        Button(d, "buttonDest")->click();
+        QCOMPARE(d.findChild<QLineEdit*>("lineEditDestPath")->text(), dest.path());
+        Button(d, "buttonDecode")->click();
+        QTRY_VERIFY(Button(d, "buttonDecode")->isEnabled());
+        QCOMPARE(Status(d)->text(), QString("解码失败，文件写入失败：%1/output_full.txt（No space left on device）")
+                                        .arg(dest.path()));
+        QVERIFY(!QFile::exists(m_dir.path() + "/output_full.txt"));
+        QTRY_VERIFY(!d.IsWorkerRunning());
     }
 
     void closeCancelsRunningDecoding()

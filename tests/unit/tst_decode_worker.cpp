@@ -4,6 +4,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,6 +20,7 @@
 #include "commom/CommonFunction.h"
 #include "commom/Global.h"
 #include "dialogs/general/DecodeTables.h"
+#include "dialogs/general/TableTextBuffer.h"
 #include "dialogs/general/WorkerThreadDecode.h"
 #include "workerThread/DeviceFrames.h"
 
@@ -278,11 +280,24 @@ private slots:
         Put<float>(p, 24, 1.5e6f);
         Put<float>(p, 28, 12.345678f);
         Put<float>(p, 32, -0.000123f);
-        QString text;
-        QTextStream out(&text);
-        DecodeTables::AhrsRow(out, reinterpret_cast<const uint8_t*>(p.constData()), false);
-        out.flush();
-        QCOMPARE(text, QString("7,inf,nan,1.5e+06,12.3457,-0.000123,8,9,1,0,2\n"));
+        TableTextBuffer text;
+        DecodeTables::AhrsRow(text, reinterpret_cast<const uint8_t*>(p.constData()), false);
+        QCOMPARE(text.ToByteArray(), QByteArray("7,inf,nan,1.5e+06,12.3457,-0.000123,8,9,1,0,2\n"));
+
+        // The same text as a default text stream for any value: halves
+        // away from zero (1024.125 gives 1024.13), -0 as 0, every NaN "nan".
+        RecordingMaker maker(77);
+        QString expected;
+        QTextStream stream(&expected);
+        TableTextBuffer got;
+        for (int i = 0; i < 200000; ++i) {
+            const double v = (i % 5 == 4) ? double(int(maker.Next() % 2000001) - 1000000) * 0.006
+                                          : double(maker.AwkwardFloat());
+            stream << v << ',';
+            got << v << ',';
+        }
+        stream.flush();
+        QCOMPARE(got.ToByteArray(), expected.toLatin1());
     }
 
     void streamSynchronisation()
@@ -351,7 +366,49 @@ private slots:
 
         const QString src = Write("lost.dat", BuildDeviceFrame(FRAME_AHRS_DATA, AhrsPayload(1, 0.f)));
         run = Decode(src, DECODE_AHRS, m_dir.path() + "/no/such/folder");
-        QCOMPARE(run.finals, QStringList{"打不开文件，解码误码数：0,解码成功数：1"});
+        QCOMPARE(run.finals, QStringList{"打不开文件"});
+    }
+
+    // A table that cannot be written whole is a failure, never "解码完成":
+    // a full device (small and large tables: the failure comes at the end
+    // or with the first block), a read-only folder; nothing is left behind.
+    void unwritableTableIsReportedAsFailure_data()
+    {
+        QTest::addColumn<int>("frames");
+        QTest::addColumn<bool>("fullDevice");
+        QTest::addColumn<QString>("final");
+        const QString full("解码失败，文件写入失败：%1/output_table.txt（No space left on device）");
+        QTest::newRow("full device, small table") << 3 << true << full;
+        QTest::newRow("full device, large table") << 40000 << true << full;
+        QTest::newRow("read-only folder") << 3 << false << QString("打不开文件");
+    }
+
+    void unwritableTableIsReportedAsFailure()
+    {
+        QFETCH(int, frames);
+        QFETCH(bool, fullDevice);
+        QFETCH(QString, final);
+        QByteArray stream;
+        for (int i = 0; i < frames; ++i) {
+            stream += BuildDeviceFrame(FRAME_AHRS_DATA, AhrsPayload(uint32_t(i), 0.5f));
+        }
+        const QString src = Write("table.dat", stream);
+        QTemporaryDir dir;
+        QString folder = dir.path();
+        if (fullDevice) {
+            QVERIFY(QFile::link("/dev/full", folder + "/output_table.txt"));
+        } else {
+            QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+            if (QFileInfo(folder).isWritable()) {
+                folder = "/proc/self"; // root writes into any ordinary folder
+            }
+        }
+        const Run run = Decode(src, DECODE_AHRS, folder);
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QCOMPARE(run.finals, QStringList{fullDevice ? final.arg(folder) : final});
+        QVERIFY(!run.progress.contains(100));
+        QVERIFY(!QFileInfo::exists(folder + "/output_table.txt"));
+        QVERIFY(!WorkerThreadDecode::IsDecodeRunning());
     }
 
     void outputNameAndOlderTableReplaced()
@@ -481,16 +538,13 @@ private slots:
         QCOMPARE(lines[1].count(','), 1730);
         QVERIFY(lines[1].contains(",0,0,000,0,"));
 
-        QString header;
-        QTextStream out(&header);
-        DecodeTables::ArrayHeader(out, DECODE_ARRAY32);
-        out.flush();
-        QCOMPARE(header.count(','), 7938);
-        header.clear();
-        DecodeTables::ArrayHeader(out, DECODE_ARRAY8);
-        out.flush();
-        QCOMPARE(header.count(','), 2562);
-        QVERIFY(header.contains("imu_fused31-6,rev,error_count,"));
+        TableTextBuffer header;
+        DecodeTables::ArrayHeader(header, DECODE_ARRAY32);
+        QCOMPARE(header.ToByteArray().count(','), 7938);
+        header.Clear();
+        DecodeTables::ArrayHeader(header, DECODE_ARRAY8);
+        QCOMPARE(header.ToByteArray().count(','), 2562);
+        QVERIFY(header.ToByteArray().contains("imu_fused31-6,rev,error_count,"));
     }
 
     void waistAndFeetFiles()
@@ -630,6 +684,19 @@ private slots:
                                    "1.00000000,2.00000000,1.00000000,1"));
         QCOMPARE(lines[2], QString("4,1.00000000,2.00000000,2.00000000,2.00000000,1.00000000,2.00000000,"
                                    "1.00000000,2.00000000,1.00000000,2"));
+    }
+
+    void canLogOverlongLinesSkippedAndCounted()
+    {
+        auto line = [](int id) { return "0.5 1 " + QByteArray::number(id) + " Rx d 8 00 00 80 3F 64 00 03 00\n"; };
+        // A line past 4 KiB (one inside a sequence, one at the end without a
+        // line end) is passed over, not held, and the sequence goes on.
+        const QByteArray log = line(65) + QByteArray(10000, 'x') + "\n" + line(66) + line(67) + line(68)
+                               + line(69) + QByteArray(WorkerThreadDecode::kLongestCanLine, 'y');
+        const Run run = Decode(Write("long.asc", log), DECODE_CAN_LOG);
+        QCOMPARE(run.finals, QStringList{"解码完成，解码误码数：0,解码成功数：1,跳过过长行数：2"});
+        QCOMPARE(ReadText(m_dir.path() + "/output_long.txt").count('\n'), 2);
+        QCOMPARE(run.progress.last(), 100);
     }
 
     void waistOnlyRecordingMakesOneFile()
