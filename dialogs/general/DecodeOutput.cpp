@@ -31,6 +31,14 @@ bool DecodeOutput::WriteText()
     return ok;
 }
 
+bool DecodeOutput::WriteBlock(const QByteArray& block)
+{
+    if (m_text.Size() > 0 && !WriteText()) {
+        return false;
+    }
+    return m_file->Write(block);
+}
+
 bool DecodeOutput::Finish()
 {
     if (!m_file->IsOpen()) {

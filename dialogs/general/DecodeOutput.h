@@ -1,6 +1,7 @@
 #ifndef DECODEOUTPUT_H
 #define DECODEOUTPUT_H
 
+#include <QByteArray>
 #include <QString>
 
 #include <memory>
@@ -31,6 +32,8 @@ public:
     {
         return m_text.Size() < kBlockSize || WriteText();
     }
+    // Writes the text gathered so far, then a block formatted elsewhere.
+    bool WriteBlock(const QByteArray& block);
     // Writes what is left and closes the file.
     bool Finish();
     // Removes the file when this decoding opened it (after a failure: a

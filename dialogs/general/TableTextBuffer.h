@@ -52,13 +52,15 @@ public:
     // (at most kNumberMax characters, no terminating zero).
     static char* FormatDouble(double v, char* out);
 
-private:
+    // Room for at least more further bytes.
     void Reserve(qint64 more)
     {
         if (m_capEnd - m_end < more) {
             Grow(more);
         }
     }
+
+private:
     void Grow(qint64 more);
 
     char* m_begin = nullptr;

@@ -24,6 +24,8 @@ uint32_t crcAccum_decode = 0;
 namespace {
 
 std::atomic<bool> s_decodeRunning{false};
+std::atomic<int> s_rowThreads{-1};
+std::atomic<int> s_rowBatchBytes{WorkerThreadDecode::kRowBatchBytes};
 
 constexpr int kReportEvery = 1000;
 constexpr qint64 kReadChunk = 1 << 20;
@@ -89,7 +91,6 @@ WorkerThreadDecode::WorkerThreadDecode(QObject* parent)
     std::memset(m_insRecord, 0, sizeof m_insRecord);
     std::memset(m_rtkRecord, 0, sizeof m_rtkRecord);
     std::memset(m_headingRecord, 0, sizeof m_headingRecord);
-    std::memset(m_gnssUwbRecord, 0, sizeof m_gnssUwbRecord);
 }
 
 WorkerThreadDecode::~WorkerThreadDecode() = default;
@@ -110,6 +111,12 @@ WorkerThreadDecode* WorkerThreadDecode::SetWorkerInThread()
 bool WorkerThreadDecode::IsDecodeRunning()
 {
     return s_decodeRunning.load();
+}
+
+void WorkerThreadDecode::SetRowThreads(int threads, int batchBytes)
+{
+    s_rowThreads = threads;
+    s_rowBatchBytes = batchBytes;
 }
 
 void WorkerThreadDecode::Log(uint8_t label, QString str)
@@ -158,6 +165,15 @@ void WorkerThreadDecode::slot_do_file_decode(QString file_to_Name, QString desti
         m_leftFootPath = destination + "/左足_output_" + baseName + ".txt";
     } else {
         m_out.reset(new DecodeOutput(m_outPath));
+    }
+    const int threads = s_rowThreads < 0 ? ParallelRows::UsefulThreads() : s_rowThreads.load();
+    const bool rowsStandAlone = decode_type == DECODE_AHRS || (decode_type >= DECODE_ARRAY4 && decode_type <= DECODE_IMU33)
+                                || decode_type == DECODE_BDDB_SENSOR || decode_type == DECODE_SYNC_ATTITUDE;
+    m_rows.reset();
+    if (rowsStandAlone && threads > 0) {
+        m_rows.reset(new ParallelRows(
+            &FormatRow, decode_type, [this](const QByteArray& text) { return m_out->WriteBlock(text); }, threads,
+            s_rowBatchBytes));
     }
 
     decode_data_type = static_cast<uint16_t>(decode_type);
@@ -323,6 +339,16 @@ void WorkerThreadDecode::FailOutput(const DecodeOutput& output)
 
 bool WorkerThreadDecode::FinishOutputs()
 {
+    if (m_rows) {
+        // The rows still being formatted belong before the end of the table
+        // (after a cancel too); after a failure they go unwritten.
+        if (m_outputFailed) {
+            m_rows->Abandon();
+        } else if (!m_rows->Finish()) {
+            FailOutput(*m_out);
+        }
+        m_rows.reset();
+    }
     bool ok = true;
     for (DecodeOutput* out : {m_out.get(), m_waistOut.get(), m_rightFootOut.get(), m_leftFootOut.get()}) {
         if (out && !out->Finish()) {
@@ -529,6 +555,15 @@ void WorkerThreadDecode::WriteRow()
         }
         return;
     }
+    if (m_rows) {
+        // The table is open: a failed open stops the decoding before rows.
+        if (!m_rows->Add(m_frameId, m_payload, m_frameLength)) {
+            // The error text is complete: the failed write set it before
+            // it raised the flag that Add returned.
+            FailOutput(*m_out);
+        }
+        return;
+    }
     if (!m_out || !m_out->IsOpen()) {
         return;
     }
@@ -543,50 +578,52 @@ void WorkerThreadDecode::WriteRow()
         return;
     }
 
-    TableTextBuffer& out = m_out->Text();
-    switch (type) {
-    case DECODE_SYNC_ATTITUDE: DecodeTables::SyncAttitudeRow(out, m_payload); break;
-    case DECODE_BDDB_SENSOR: DecodeTables::SensorRow(out, m_payload); break;
-    default:
-        switch (m_frameId) {
-        case FRAME_IMU33_DATA:
-            if (type == DECODE_IMU33) {
-                DecodeTables::Imu33Row(out, m_payload);
-            }
-            break;
-        case FRAME_AHRS_DATA:
-        case FRAME_AHRS_MAG_DATA:
-            if (type == DECODE_AHRS) {
-                DecodeTables::AhrsRow(out, m_payload, m_frameId == FRAME_AHRS_MAG_DATA);
-            }
-            break;
-        case FRAME_GNSS_UWB_DATA:
-            if (type == DECODE_AHRS) {
-                std::memcpy(m_gnssUwbRecord, m_payload, sizeof m_gnssUwbRecord);
-                DecodeTables::GnssUwbRow(out, m_gnssUwbRecord);
-            }
-            break;
-        case FRAME_CALIB_PUBLISH_ALT:
-        case FRAME_CALIB_PUBLISH:
-            if (type == DECODE_ARRAY4) {
-                DecodeTables::ArrayRow(out, m_payload, type);
-            }
-            break;
-        case FRAME_ARRAY8_RECORDS:
-            if (type == DECODE_ARRAY8) {
-                DecodeTables::ArrayRow(out, m_payload, type);
-            }
-            break;
-        case FRAME_ARRAY32_RECORDS:
-            if (type == DECODE_ARRAY32) {
-                DecodeTables::ArrayRow(out, m_payload, type);
-            }
-            break;
-        default: break;
+    FormatRow(m_out->Text(), type, m_frameId, m_payload);
+    RowWritten(*m_out);
+}
+
+void WorkerThreadDecode::FormatRow(TableTextBuffer& out, int decodeType, uint32_t id, const uint8_t* payload)
+{
+    switch (decodeType) {
+    case DECODE_SYNC_ATTITUDE: DecodeTables::SyncAttitudeRow(out, payload); return;
+    case DECODE_BDDB_SENSOR: DecodeTables::SensorRow(out, payload); return;
+    default: break;
+    }
+    switch (id) {
+    case FRAME_IMU33_DATA:
+        if (decodeType == DECODE_IMU33) {
+            DecodeTables::Imu33Row(out, payload);
         }
         break;
+    case FRAME_AHRS_DATA:
+    case FRAME_AHRS_MAG_DATA:
+        if (decodeType == DECODE_AHRS) {
+            DecodeTables::AhrsRow(out, payload, id == FRAME_AHRS_MAG_DATA);
+        }
+        break;
+    case FRAME_GNSS_UWB_DATA:
+        if (decodeType == DECODE_AHRS) {
+            DecodeTables::GnssUwbRow(out, payload);
+        }
+        break;
+    case FRAME_CALIB_PUBLISH_ALT:
+    case FRAME_CALIB_PUBLISH:
+        if (decodeType == DECODE_ARRAY4) {
+            DecodeTables::ArrayRow(out, payload, decodeType);
+        }
+        break;
+    case FRAME_ARRAY8_RECORDS:
+        if (decodeType == DECODE_ARRAY8) {
+            DecodeTables::ArrayRow(out, payload, decodeType);
+        }
+        break;
+    case FRAME_ARRAY32_RECORDS:
+        if (decodeType == DECODE_ARRAY32) {
+            DecodeTables::ArrayRow(out, payload, decodeType);
+        }
+        break;
+    default: break;
     }
-    RowWritten(*m_out);
 }
 
 void WorkerThreadDecode::WriteFootRow(std::unique_ptr<DecodeOutput>& output, const QString& path)

@@ -12,6 +12,7 @@
 
 #include "commom/ThrottledLog.h"
 #include "dialogs/general/DecodeOutput.h"
+#include "dialogs/general/ParallelRows.h"
 #include "workerThread/FrameParser.h"
 
 class QFile;
@@ -77,6 +78,15 @@ public:
     // True from the start of a decoding to its final status.
     static bool IsDecodeRunning();
 
+    // Threads that format rows beside the decoding thread (-1: one less
+    // than the cores) and the payload bytes of one batch of frames.
+    static void SetRowThreads(int threads, int batchBytes = kRowBatchBytes);
+    static constexpr int kRowBatchBytes = 256 * 1024;
+
+    // The row of one frame for the decode types whose rows stand on their
+    // own (0, 2, 3, 4, 5, 7, 8); the payload reads as zero past its length.
+    static void FormatRow(TableTextBuffer& out, int decodeType, uint32_t id, const uint8_t* payload);
+
     void Log(uint8_t label, QString str);
 
     // Byte synchronisers: device frames and the short BD DB frame.
@@ -127,6 +137,7 @@ private:
     void TakePayload(const uint8_t* data, uint32_t length);
 
     std::unique_ptr<DecodeOutput> m_out;
+    std::unique_ptr<ParallelRows> m_rows;
     QString m_outPath;
     std::unique_ptr<DecodeOutput> m_waistOut;
     std::unique_ptr<DecodeOutput> m_rightFootOut;
@@ -159,7 +170,6 @@ private:
     uint8_t m_insRecord[86];
     uint8_t m_rtkRecord[59];
     uint8_t m_headingRecord[24];
-    uint8_t m_gnssUwbRecord[1162];
 };
 
 #endif // WORKERTHREADDECODE_H
