@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QtTest>
@@ -140,22 +141,37 @@ void TestPageLayout::cleanupTestCase()
 
 void TestPageLayout::pageIsWholeAtEverySize_data()
 {
-    const QList<QPair<QString, int>> pages = {
-        {"AHRSDataWidget", 0},      {"ImuParameterConfigWidget", 0}, {"CommandCreatorWidget", 0},
-        {"FirmwareUpgradeWidget", 0}, {"FirmwareUpgradeWidget", 1},  {"FirmwareUpgradeWidget", 2},
-        {"InstrumentWidget", 0},    {"SerialPortAssistantWidget", 0}, {"Imu33DataWidget", 0},
-        {"PeopleNavMainWidget", 0}, {"AHRSGroupWidget", 0},          {"AllParameterWidget", 0},
+    struct Page
+    {
+        QString name;
+        int subPage;
+        QString opener; // a button that opens a panel over the page, pressed first
+    };
+    const QList<Page> pages = {
+        {"AHRSDataWidget", 0, ""},         {"AHRSDataWidget", 0, "btn_set_customLayout"},
+        {"ImuParameterConfigWidget", 0, ""}, {"CommandCreatorWidget", 0, ""},
+        {"FirmwareUpgradeWidget", 0, ""},  {"FirmwareUpgradeWidget", 1, ""},
+        {"FirmwareUpgradeWidget", 2, ""},  {"InstrumentWidget", 0, ""},
+        {"SerialPortAssistantWidget", 0, ""}, {"Imu33DataWidget", 0, ""},
+        {"Imu33DataWidget", 0, "btn_set_customLayout"}, {"PeopleNavMainWidget", 0, ""},
+        {"AHRSGroupWidget", 0, ""},        {"AllParameterWidget", 0, ""},
     };
     // The smallest the window lets itself be made, then the common screens.
     const QList<QSize> sizes = {m_window->minimumSize(), {1024, 640}, {1440, 864}, {1920, 1080}, {2560, 1440}};
 
     QTest::addColumn<QString>("page");
     QTest::addColumn<int>("subPage");
+    QTest::addColumn<QString>("opener");
     QTest::addColumn<QSize>("size");
-    for (const auto& page : pages) {
+    for (const Page& page : pages) {
         for (const QSize& size : sizes) {
-            const QString tag = QString("%1-%2-%3x%4").arg(page.first).arg(page.second).arg(size.width()).arg(size.height());
-            QTest::newRow(qPrintable(tag)) << page.first << page.second << size;
+            const QString tag = QString("%1-%2%3-%4x%5")
+                                    .arg(page.name)
+                                    .arg(page.subPage)
+                                    .arg(page.opener.isEmpty() ? QString() : "-" + page.opener)
+                                    .arg(size.width())
+                                    .arg(size.height());
+            QTest::newRow(qPrintable(tag)) << page.name << page.subPage << page.opener << size;
         }
     }
 }
@@ -164,6 +180,7 @@ void TestPageLayout::pageIsWholeAtEverySize()
 {
     QFETCH(QString, page);
     QFETCH(int, subPage);
+    QFETCH(QString, opener);
     QFETCH(QSize, size);
 
     DisplayWidgetsManager::GetInstance()->CreateDisplayWidget(page, subPage);
@@ -175,12 +192,30 @@ void TestPageLayout::pageIsWholeAtEverySize()
     m_window->resize(size);
     QTRY_COMPARE(m_window->size(), size);
     QTRY_VERIFY(shownPage->isVisible());
+    QAbstractButton* openerButton = nullptr;
+    if (!opener.isEmpty()) {
+        openerButton = shownPage->findChild<QAbstractButton*>(opener);
+        QVERIFY(openerButton != nullptr);
+        openerButton->click();
+    }
+    // The panel is closed again however the case ends.
+    const auto closer = qScopeGuard([openerButton]() {
+        if (openerButton != nullptr) {
+            openerButton->click();
+        }
+    });
 
     // Fonts and layouts settle through posted events after the resize.
     QCoreApplication::sendPostedEvents();
     QStringList faults;
-    const bool settled = QTest::qWaitFor([&]() { return (faults = LayoutFaults(m_window.get())).isEmpty(); }, 3000);
-    const QString name = QString("layout-%1-%2-%3x%4.png").arg(page).arg(subPage).arg(size.width()).arg(size.height());
+    const bool settled =
+        QTest::qWaitFor([&]() { return (faults = LayoutFaults(m_window.get())).isEmpty(); }, 10000);
+    const QString name = QString("layout-%1-%2%3-%4x%5.png")
+                             .arg(page)
+                             .arg(subPage)
+                             .arg(opener.isEmpty() ? QString() : "-" + opener)
+                             .arg(size.width())
+                             .arg(size.height());
     const QString pictures = qEnvironmentVariable("CORVANTA_LAYOUT_PICTURES");
     if (!pictures.isEmpty()) {
         m_window->grab().save(QDir(pictures).absoluteFilePath(name));
