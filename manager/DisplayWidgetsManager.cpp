@@ -167,6 +167,9 @@ void DisplayWidgetsManager::ConnectDialogClose(QWidget* dialog, const QString& c
             }
             RemoveOneDialog(className);
             emit SignalUpdateCheckedStatus(className, false, -1);
+            // The next request makes a new dialog, so a closed one is freed
+            // with its threads rather than kept hidden until exit.
+            guard->deleteLater();
         });
     }
     // A dialog destroyed with its parent is no longer open.

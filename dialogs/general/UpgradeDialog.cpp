@@ -5,6 +5,7 @@
 #include "commom/DialogSeam.h"
 #include "dialogs/general/WorkerThreadUpdate.h"
 
+#include <QCoreApplication>
 #include <QTextDocument>
 #include <QThread>
 
@@ -52,6 +53,35 @@ UpgradeDialog::~UpgradeDialog()
     delete m_thread;
     m_thread = nullptr;
     delete ui;
+}
+
+void UpgradeDialog::StopWorkerThread()
+{
+    if (m_thread == nullptr || !m_thread->isRunning()) {
+        return;
+    }
+    // The quit also ends the wait of a running start step.
+    m_thread->quit();
+    m_thread->wait();
+    // What the worker reported on its way out, and requests it had not taken
+    // up yet, belong to the closed dialog: none of it may surface later (no
+    // "暂无更新" after a cancel, no check run when the dialog shows again).
+    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+    QCoreApplication::removePostedEvents(m_worker, QEvent::MetaCall);
+}
+
+void UpgradeDialog::closeEvent(QCloseEvent* event)
+{
+    StopWorkerThread();
+    CustomDialog::closeEvent(event);
+}
+
+void UpgradeDialog::showEvent(QShowEvent* event)
+{
+    if (m_thread != nullptr && !m_thread->isRunning()) {
+        m_thread->start(QThread::InheritPriority);
+    }
+    CustomDialog::showEvent(event);
 }
 
 void UpgradeDialog::on_button_upgrade_clicked()

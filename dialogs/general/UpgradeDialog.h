@@ -38,7 +38,14 @@ public slots:
     void slot_update_progress(int value);
     void slot_show_win(QStringList content_list);
 
+protected:
+    // A closed dialog keeps no thread running; shown again, it starts one.
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void StopWorkerThread();
+
     Ui::UpgradeDialog* ui = nullptr;
     WorkerThreadUpdate* m_worker = nullptr;
     QThread* m_thread = nullptr;

@@ -9,6 +9,7 @@
 #include <QTextBrowser>
 #include <QThread>
 #include <QBoxLayout>
+#include <QDir>
 
 #include "commom/DialogSeam.h"
 #include "commom/StartUp.h"
@@ -67,11 +68,12 @@ private slots:
     void progressValues();
     void reportedUpdateShowsModalWithList();
     void changeListMarkupIsShownAsText();
-    void cancelClosesButKeepsWorker();
+    void cancelEndsTheThreadAndTheCheck();
     void escapeDoesNotClose();
     void destructionEndsThreadAndWorker();
     void destructionDuringWaitDoesNotHang();
     void helpMenuEntryMakesOne();
+    void closedHelpDialogsLeaveNothingBehind();
     void mainWindowKeepsOneHiddenUntilDestroyed();
 };
 
@@ -252,24 +254,29 @@ void TestUpdateDialog::changeListMarkupIsShownAsText()
     QVERIFY(!browser->toHtml().contains("font-weight:600"));
 }
 
-void TestUpdateDialog::cancelClosesButKeepsWorker()
+void TestUpdateDialog::cancelEndsTheThreadAndTheCheck()
 {
     UpgradeDialog dialog(nullptr);
     QSignalSpy closed(&dialog, &CustomDialog::SignalCloseDialog);
     dialog.show();
+    QTRY_VERIFY(dialog.GetWorkerThread()->isRunning());
+    // "升级" and at once "取消": the check ends with the dialog and tells
+    // nothing afterwards.
+    QTest::mouseClick(dialog.findChild<QPushButton*>("button_upgrade"), Qt::LeftButton);
     QTest::mouseClick(dialog.findChild<QPushButton*>("button_cancel"), Qt::LeftButton);
     QVERIFY(!dialog.isVisible());
     QCOMPARE(closed.size(), 1);
     QVERIFY(dialog.GetWorker() != nullptr);
-    QVERIFY(dialog.GetWorkerThread()->isRunning());
-    QTest::qWait(20);
-    QVERIFY(!dialog.GetWorker()->IsRunning());
+    QVERIFY(dialog.GetWorkerThread()->isFinished());
+    QCoreApplication::processEvents();
     QVERIFY(DialogSeam::Requests().isEmpty());
 
-    // Opened again, it still works.
+    // Opened again, it works again, once.
     dialog.show();
+    QTRY_VERIFY(dialog.GetWorkerThread()->isRunning());
     dialog.findChild<QPushButton*>("button_upgrade")->click();
     QTRY_COMPARE_WITH_TIMEOUT(NoUpdateBoxes().size(), 1, 5000);
+    QCOMPARE(DialogSeam::Requests().size(), 1);
 }
 
 void TestUpdateDialog::escapeDoesNotClose()
@@ -330,6 +337,32 @@ void TestUpdateDialog::helpMenuEntryMakesOne()
     dialog->findChild<QPushButton*>("button_upgrade")->click();
     QTRY_COMPARE_WITH_TIMEOUT(NoUpdateBoxes().size(), 1, 5000);
     dialog->close();
+}
+
+void TestUpdateDialog::closedHelpDialogsLeaveNothingBehind()
+{
+    QMainWindow window;
+    DisplayWidgetsManager* registry = DisplayWidgetsManager::GetInstance();
+    registry->RegisterAllClass();
+    auto threads = []() { return QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(); };
+    auto cycle = [&]() {
+        registry->CreateDisplayDialog("UpgradeDialog", &window);
+        auto* update = window.findChild<UpgradeDialog*>("UpgradeDialog");
+        QTRY_VERIFY(update->GetWorkerThread()->isRunning());
+        update->close();
+        registry->CreateDisplayDialog("AboutDialog", &window);
+        window.findChild<CustomDialog*>("AboutDialog")->close();
+        QTRY_VERIFY(window.findChildren<CustomDialog*>().isEmpty());
+    };
+    cycle(); // what the first dialogs make once for good
+    QVERIFY(!QTest::currentTestFailed());
+    const int widgets = QApplication::allWidgets().size();
+    const int running = threads();
+    for (int i = 0; i < 30 && !QTest::currentTestFailed(); ++i) {
+        cycle();
+    }
+    QTRY_COMPARE(QApplication::allWidgets().size(), widgets);
+    QTRY_COMPARE(threads(), running);
 }
 
 namespace {
