@@ -893,6 +893,35 @@ private slots:
         QVERIFY(m_requests.isEmpty());
         QVERIFY(!g_serial_assistant_save_data);
 
+        // A folder that is not there: said at once, nothing asked of the worker.
+        RecordSpaceCheck::SetQuery([](const QString&) {
+            VolumeSpace v;
+            v.valid = true;
+            v.availableBytes = RecordSpaceCheck::kMinFreeBytes;
+            return v;
+        });
+        m_savePath = m_dir.filePath("no/such/folder/rec.dat");
+        box->click();
+        QVERIFY(!box->isChecked());
+        QCOMPARE(Boxes().last().kind, DialogSeam::Warning);
+        QVERIFY2(LastBoxText().contains(m_savePath), qPrintable(LastBoxText()));
+        QVERIFY(m_requests.isEmpty());
+        QVERIFY(!g_serial_assistant_save_data);
+
+        // Started, then the worker reports that the file failed.
+        m_savePath = m_dir.filePath("rec.dat");
+        box->click();
+        QVERIFY(box->isChecked());
+        QCOMPARE(m_requests, QList<int>{IMU_MSG_RECORD_ASSISTANT});
+        RecvDataHandleManager::GetInstance()->SendMessageToPageSlot(
+            PAGE_MSG_RECORDING_FAILED, IMU_MSG_RECORD_ASSISTANT, QStringList{m_savePath, "磁盘已满"});
+        QTRY_VERIFY(!box->isChecked());
+        QVERIFY(!g_serial_assistant_save_data);
+        QCOMPARE(LastBoxText(), QString("数据保存失败，已停止保存。\n磁盘已满"));
+        RecordSpaceCheck::SetQuery(nullptr);
+        m_requests.clear();
+        m_requestPaths.clear();
+
         // Running recording, device gone: stopped, none started.
         g_serial_assistant_save_data = true;
         g_communicate_with_serial_flag = false;

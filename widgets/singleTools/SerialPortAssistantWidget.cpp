@@ -22,12 +22,12 @@
 #include "controls/AutoResizer.h"
 #include "dialogs/general/SerialCustomDialog.h"
 #include "manager/RecvDataHandleManager.h"
-#include "manager/SendDataHandleManager.h"
 #include "manager/SettingManager.h"
 #include "widgets/singleTools/AssistantText.h"
 #include "widgets/singleTools/AtCommandFile.h"
 #include "widgets/singleTools/CommandFrameText.h"
 #include "widgets/singleTools/RecordSpaceCheck.h"
+#include "widgets/singleTools/RecordingSwitch.h"
 #include "workerThread/MessageIds.h"
 #include "workerThread/SerialPortManager.h"
 
@@ -201,7 +201,14 @@ void SerialPortAssistantWidget::resizeEvent(QResizeEvent* event)
 
 void SerialPortAssistantWidget::slot_display_recv_data(int id, QVariant var1, QVariant var2)
 {
-    Q_UNUSED(var2);
+    // The worker stopped the recording because its file failed (a full disk,
+    // say): the box goes off and the user is told, whichever page is shown.
+    QString error;
+    if (RecordingSwitch::TakeFailure(IMU_MSG_RECORD_ASSISTANT, &m_record_path, id, var1, var2, &error)) {
+        ui->checkBox_save_data->setChecked(false);
+        DialogSeam::ShowWarning(this, QStringLiteral("警告"), RecordingSwitch::FailureMessage(error));
+        return;
+    }
     if (id != PAGE_MSG_RAW_DATA || g_current_action_name.Get() != QStringLiteral("串口助手")) {
         return;
     }
@@ -519,8 +526,8 @@ void SerialPortAssistantWidget::on_btn_next_history_send_clicked()
 
 void SerialPortAssistantWidget::StopRecording()
 {
-    g_serial_assistant_save_data = false;
-    SendDataHandleManager::GetInstance()->SendMessageToIMU(IMU_MSG_RECORD_ASSISTANT, QVariant(), QVariant());
+    RecordingSwitch::Stop(IMU_MSG_RECORD_ASSISTANT);
+    m_record_path.clear();
 }
 
 void SerialPortAssistantWidget::on_checkBox_save_data_clicked(bool checked)
@@ -556,9 +563,15 @@ void SerialPortAssistantWidget::on_checkBox_save_data_clicked(bool checked)
         ui->checkBox_save_data->setChecked(false);
         return;
     }
-    g_serial_assistant_save_data = true;
+    // A file that cannot be written is said now, not found out later.
+    QString error;
+    if (!RecordingSwitch::Start(IMU_MSG_RECORD_ASSISTANT, path, &error)) {
+        DialogSeam::ShowWarning(this, QStringLiteral("警告"), error);
+        ui->checkBox_save_data->setChecked(false);
+        return;
+    }
+    m_record_path = path;
     ui->checkBox_save_data->setChecked(true);
-    SendDataHandleManager::GetInstance()->SendMessageToIMU(IMU_MSG_RECORD_ASSISTANT, QVariant(path), QVariant());
 }
 
 // ---- Command-frame box -----------------------------------------------------

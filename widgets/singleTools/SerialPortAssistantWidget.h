@@ -141,6 +141,9 @@ private:
     // The list file is there but could not be read: it is never written.
     bool m_at_file_unreadable = false;
 
+    // The file this page's recording writes to, while it runs.
+    QString m_record_path;
+
     QStringList m_history;
     int m_history_index = 0;
 
