@@ -1,18 +1,24 @@
-// Load run of the live AHRS view: a child process plays a device on a
+// Load run of the live AHRS views: a child process plays a device on a
 // pseudo-terminal streaming AHRS frames at a fixed rate, while this process
-// runs the device worker on its own thread and shows the AHRS data page
-// (offscreen), exactly as after a connection in the application. Prints the
-// frames seen, this process's CPU use (the streamer is not counted) and its
-// memory over time.
+// runs the device worker on its own thread and shows a page (offscreen),
+// exactly as after a connection in the application. Prints the frames the
+// page handled, this process's CPU use (the streamer is not counted), its
+// memory over time, and how often the page repainted its plots or dials.
 //
-//   bench_ahrs_stream [seconds=60] [frames-per-second=1000]
+//   bench_ahrs_stream [seconds=60] [frames-per-second=1000] [page=ahrs]
+//
+// page "ahrs": the AHRS data page. page "instrument": the instrument panel
+// in front, with the AHRS data page behind it in the same stack, as in the
+// program once the user has moved on from the first page.
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QStackedWidget>
 #include <QThread>
 #include <QTimer>
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -25,14 +31,33 @@
 
 #include "commom/Global.h"
 #include "commom/StartUp.h"
+#include "controls/QADI.h"
+#include "controls/QCompass.h"
 #include "manager/RecvDataHandleManager.h"
 #include "widgets/singleTools/AHRSDataWidget.h"
+#include "widgets/singleTools/InstrumentWidget.h"
 #include "workerThread/DeviceFrames.h"
 #include "workerThread/MessageIds.h"
 #include "workerThread/SerialPortManager.h"
 #include "workerThread/WorkerThreadImu.h"
 
+#include <qcustomplot.h>
+
 namespace {
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject
+{
+public:
+    long count = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        count += event->type() == QEvent::Paint ? 1 : 0;
+        return QObject::eventFilter(watched, event);
+    }
+};
 
 class Opener : public QObject
 {
@@ -120,6 +145,11 @@ int main(int argc, char** argv)
 {
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 60;
     const int rate = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1000;
+    const QByteArray pageName = argc > 3 ? QByteArray(argv[3]) : QByteArray("ahrs");
+    if (pageName != "ahrs" && pageName != "instrument") {
+        std::fprintf(stderr, "page: ahrs or instrument\n");
+        return 2;
+    }
 
     const int master = posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
@@ -152,13 +182,39 @@ int main(int argc, char** argv)
     worker->moveToThread(&thread);
     thread.start();
 
-    AHRSDataWidget page(nullptr);
-    page.resize(1200, 700);
-    page.show();
+    QStackedWidget stack;
+    auto* ahrs = new AHRSDataWidget(&stack);
+    stack.addWidget(ahrs);
+    QWidget* page = ahrs;
+    InstrumentWidget* panel = nullptr;
+    if (pageName == "instrument") {
+        panel = new InstrumentWidget(&stack);
+        stack.addWidget(panel);
+        stack.setCurrentWidget(panel);
+        page = panel;
+    }
+    stack.resize(1200, 700);
+    stack.show();
 
-    long frames = 0;
-    QObject::connect(RecvDataHandleManager::GetInstance(), &RecvDataHandleManager::SignalSendMessageToPage,
-                     [&frames](int id, QVariant, QVariant) { frames += (id == PAGE_MSG_AHRS_DATA); });
+    // Frames the shown page handled: counted on the GUI thread, in the
+    // page's own delivery order, behind the page's slot.
+    std::atomic<long> frames{0};
+    QObject::connect(RecvDataHandleManager::GetInstance(), &RecvDataHandleManager::SignalSendMessageToPage, page,
+                     [&frames](int id, QVariant, QVariant) {
+                         if (id == PAGE_MSG_AHRS_DATA) {
+                             frames.fetch_add(1, std::memory_order_relaxed);
+                         }
+                     });
+    PaintCounter dialPaints;
+    PaintCounter compassPaints;
+    long replots = 0;
+    if (panel != nullptr) {
+        panel->findChild<QADI*>()->installEventFilter(&dialPaints);
+        panel->findChild<QCompass*>()->installEventFilter(&compassPaints);
+    }
+    for (QCustomPlot* plot : ahrs->findChildren<QCustomPlot*>()) {
+        QObject::connect(plot, &QCustomPlot::afterReplot, [&replots] { ++replots; });
+    }
 
     bool opened = false;
     QObject::connect(worker, &WorkerThread::SignalSerialIsOpen, [&](SerialState s) {
@@ -177,6 +233,9 @@ int main(int argc, char** argv)
 
     QElapsedTimer wall;
     double cpuStart = 0;
+    long dialStart = 0;
+    long compassStart = 0;
+    long replotStart = 0;
     int tick = 0;
     QTimer report;
     QObject::connect(&report, &QTimer::timeout, [&]() {
@@ -186,17 +245,27 @@ int main(int argc, char** argv)
         if (tick == 0) {
             wall.start();
             cpuStart = CpuSeconds();
+            dialStart = dialPaints.count;
+            compassStart = compassPaints.count;
+            replotStart = replots;
         }
         ++tick;
         if (tick % 10 == 1 || tick > seconds) {
-            std::printf("t=%3ds frames=%ld rss=%ld kB\n", tick - 1, frames, StatusKb("VmRSS:"));
+            std::printf("t=%3ds frames=%ld rss=%ld kB\n", tick - 1, frames.load(), StatusKb("VmRSS:"));
             std::fflush(stdout);
         }
         if (tick > seconds) {
             const double cpu = CpuSeconds() - cpuStart;
             const double elapsed = wall.elapsed() / 1000.0;
-            std::printf("frames received: %ld in %.1f s (%.0f/s)\n", frames, elapsed, frames / elapsed);
+            const long handled = frames.load();
+            std::printf("page: %s\n", pageName.constData());
+            std::printf("frames handled by the page: %ld in %.1f s (%.0f/s)\n", handled, elapsed, handled / elapsed);
             std::printf("cpu: %.1f %% of one core\n", 100.0 * cpu / elapsed);
+            std::printf("plot replots (AHRS page, 3 plots): %.1f/s\n", (replots - replotStart) / elapsed);
+            if (panel != nullptr) {
+                std::printf("attitude dial repaints: %.1f/s, compass repaints: %.1f/s\n",
+                            (dialPaints.count - dialStart) / elapsed, (compassPaints.count - compassStart) / elapsed);
+            }
             std::printf("memory: peak %ld kB, final %ld kB\n", StatusKb("VmHWM:"), StatusKb("VmRSS:"));
             std::fflush(stdout);
             app.quit();

@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "support/PtyDevice.h"
+#include "support/LiveLink.h"
 #include "commom/DialogSeam.h"
 #include "commom/Global.h"
 #include "commom/StartUp.h"
@@ -20,14 +20,6 @@
 
 namespace {
 
-class Controller : public QObject
-{
-    Q_OBJECT
-signals:
-    void SignalOpenSerial();
-    void SignalCloseSerial();
-};
-
 QByteArray AhrsFrame(uint32_t mcu, float roll)
 {
     AhrsData s{};
@@ -36,21 +28,6 @@ QByteArray AhrsFrame(uint32_t mcu, float roll)
     s.acc_z = 1.0f;
     const QByteArray payload(reinterpret_cast<const char*>(&s), int(sizeof s));
     return BuildDeviceFrame(FRAME_AHRS_DATA, payload);
-}
-
-// Keeps the event loop running while waiting; true when done() came true.
-bool WaitFor(const std::function<bool()>& done, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
 }
 
 VolumeSpace Space(int64_t available)
@@ -69,10 +46,8 @@ class TestAhrsRecording : public QObject
     Q_OBJECT
 
 private:
-    QThread* m_thread = nullptr;
-    WorkerThreadImu* m_worker = nullptr;
-    Controller m_controller;
-    PtyDevice m_pty;
+    LiveLink m_link;
+    PtyDevice& m_pty = m_link.Pty();
     QTemporaryDir m_dir;
     int m_samples = 0;
     QString m_savePath;                       // answer of the save dialog
@@ -103,25 +78,7 @@ private slots:
         RegsiterMetaType();
         QVERIFY(m_pty.IsOpen());
         QVERIFY(m_dir.isValid());
-        m_thread = new QThread();
-        m_worker = new WorkerThreadImu(nullptr);
-        connect(&m_controller, &Controller::SignalOpenSerial, m_worker, &WorkerThread::slot_open_serial_port);
-        connect(&m_controller, &Controller::SignalCloseSerial, m_worker, &WorkerThread::slot_close_serial_port);
-        connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
-        SerialPortManager::GetInstance()->InsertImuWorker(m_worker, 0);
-        m_worker->moveToThread(m_thread);
-        m_thread->start();
-
-        QList<SerialState> states;
-        connect(m_worker, &WorkerThread::SignalSerialIsOpen, this, [&states](SerialState s) { states.append(s); });
-        g_connection_serial_name = m_pty.SlavePath();
-        g_connection_baud_rate = QStringLiteral("115200");
-        g_serial_is_connected = true;
-        g_communicate_with_serial_flag = false;
-        emit m_controller.SignalOpenSerial();
-        QVERIFY(WaitFor([&] { return !states.isEmpty(); }, 3000));
-        QCOMPARE(states.first(), SERIAL_STATE_OPENED);
-        disconnect(m_worker, &WorkerThread::SignalSerialIsOpen, this, nullptr);
+        QVERIFY(m_link.Open());
 
         connect(RecvDataHandleManager::GetInstance(), &RecvDataHandleManager::SignalSendMessageToPage, this,
                 [this](int id, QVariant, QVariant) { m_samples += (id == PAGE_MSG_AHRS_DATA); });
@@ -143,10 +100,7 @@ private slots:
     void cleanupTestCase()
     {
         RecordSpaceCheck::SetQuery({});
-        emit m_controller.SignalCloseSerial();
-        m_thread->quit();
-        m_thread->wait();
-        delete m_thread;
+        m_link.Close();
         g_ahrs_file_recording = false;
     }
 
@@ -228,13 +182,15 @@ private slots:
             sent += chunk;
         }
         const QByteArray tailFrame = AhrsFrame(999, 1.0f);
+        const uint64_t readBefore = g_recv_total_byte.load();
         QVERIFY(m_pty.Write(sent));
         QVERIFY(m_pty.Write(tailFrame.left(10)));
-        QTest::qWait(20);
+        // The worker reads the first part of the split frame on its own.
+        QVERIFY(QTest::qWaitFor([&] { return g_recv_total_byte.load() >= readBefore + sent.size() + 10; }, 5000));
         QVERIFY(m_pty.Write(tailFrame.mid(10)));
         sent += tailFrame;
-        QVERIFY(WaitFor([&] { return QFileInfo(m_savePath).size() == sent.size(); }, 5000));
-        QVERIFY(WaitFor([&] { return m_samples >= 41; }, 2000));
+        QVERIFY(QTest::qWaitFor([&] { return QFileInfo(m_savePath).size() == sent.size(); }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return m_samples >= 41; }, 2000));
 
         // Stopping asks first; No keeps recording.
         DialogSeam::ClearRequests();
@@ -255,10 +211,12 @@ private slots:
         QVERIFY(!requests.at(1).at(1).value<QVariant>().isValid());
         QVERIFY(RequestsOf(DialogSeam::Critical).isEmpty()); // frames have arrived by now
 
-        // Bytes after the stop are not recorded.
-        QTest::qWait(50);
+        // Bytes after the stop are not recorded: the worker has taken the
+        // stop, and the page has the frame that followed it.
+        QVERIFY(m_link.SyncWorker());
+        const int samplesBefore = m_samples;
         QVERIFY(m_pty.Write(AhrsFrame(5, 5.0f)));
-        QTest::qWait(200);
+        QVERIFY(QTest::qWaitFor([&] { return m_samples > samplesBefore; }, 5000));
         QFile file(m_savePath);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), sent);
@@ -267,9 +225,7 @@ private slots:
     void outputRateQuerySendsTenFrames()
     {
         AHRSDataWidget page(nullptr);
-        // Let the version polling after the open run out first.
-        QTest::qWait(50);
-        m_pty.ReadAvailable(0);
+        m_pty.ReadAvailable(0); // the version polling after the open
         QPushButton* query = page.findChild<QPushButton*>("btn_select_data_rate");
         QVERIFY(query);
         const QString before = page.findChild<QLabel*>("label_roll")->text();
@@ -281,8 +237,9 @@ private slots:
         const QByteArray got = m_pty.ReadUntil([&](const QByteArray& b) { return b.count(expected) >= 10; }, 3000);
         QCOMPARE(got.count(expected), 10);
         QVERIFY2(took >= 27, qPrintable(QString::number(took))); // ten waits of 3 ms
-        QTest::qWait(100);
-        QCOMPARE(m_pty.ReadAvailable(50).count(expected), 0);
+        // Nothing more once the worker has sent all it was given.
+        QVERIFY(m_link.SyncWorker());
+        QCOMPARE(m_pty.ReadAvailable(0).count(expected), 0);
         QCOMPARE(page.findChild<QLabel*>("label_roll")->text(), before);
     }
 

@@ -5,7 +5,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "support/PtyDevice.h"
+#include "support/LiveLink.h"
 #include "commom/DialogSeam.h"
 #include "commom/Global.h"
 #include "commom/StartUp.h"
@@ -17,14 +17,6 @@
 #include "workerThread/WorkerThreadImu.h"
 
 namespace {
-
-class Controller : public QObject
-{
-    Q_OBJECT
-signals:
-    void SignalOpenSerial();
-    void SignalCloseSerial();
-};
 
 QByteArray ArrayFrame(float base)
 {
@@ -40,20 +32,6 @@ QByteArray ArrayFrame(float base)
     return BuildDeviceFrame(FRAME_IMU33_DATA, payload);
 }
 
-bool WaitFor(const std::function<bool()>& done, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
-}
-
 } // namespace
 
 // The array page fed by a device on a real pseudo-terminal, through the
@@ -62,10 +40,8 @@ class TestImu33Link : public QObject
 {
     Q_OBJECT
 
-    QThread* m_thread = nullptr;
-    WorkerThreadImu* m_worker = nullptr;
-    Controller m_controller;
-    PtyDevice m_pty;
+    LiveLink m_link;
+    PtyDevice& m_pty = m_link.Pty();
     QTemporaryDir m_dir;
     QString m_savePath;
     int m_answer = QMessageBox::Yes;
@@ -77,25 +53,7 @@ private slots:
         RegsiterMetaType();
         QVERIFY(m_pty.IsOpen());
         QVERIFY(m_dir.isValid());
-        m_thread = new QThread();
-        m_worker = new WorkerThreadImu(nullptr);
-        connect(&m_controller, &Controller::SignalOpenSerial, m_worker, &WorkerThread::slot_open_serial_port);
-        connect(&m_controller, &Controller::SignalCloseSerial, m_worker, &WorkerThread::slot_close_serial_port);
-        connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
-        SerialPortManager::GetInstance()->InsertImuWorker(m_worker, 0);
-        m_worker->moveToThread(m_thread);
-        m_thread->start();
-
-        QList<SerialState> states;
-        connect(m_worker, &WorkerThread::SignalSerialIsOpen, this, [&states](SerialState s) { states.append(s); });
-        g_connection_serial_name = m_pty.SlavePath();
-        g_connection_baud_rate = QStringLiteral("115200");
-        g_serial_is_connected = true;
-        g_communicate_with_serial_flag = false;
-        emit m_controller.SignalOpenSerial();
-        QVERIFY(WaitFor([&] { return !states.isEmpty(); }, 3000));
-        QCOMPARE(states.first(), SERIAL_STATE_OPENED);
-        disconnect(m_worker, &WorkerThread::SignalSerialIsOpen, this, nullptr);
+        QVERIFY(m_link.Open());
 
         DialogSeam::SetScripted(true);
         DialogSeam::SetHandler([this](const DialogSeam::Request& r) -> QVariant {
@@ -111,26 +69,25 @@ private slots:
 
     void cleanupTestCase()
     {
-        emit m_controller.SignalCloseSerial();
-        m_thread->quit();
-        m_thread->wait();
-        delete m_thread;
+        m_link.Close();
         g_33imu_file_recording = false;
     }
 
     void framesReachTheChosenModule()
     {
         Imu33DataWidget page(nullptr);
+        qint64 now = 0;
+        page.SetClockSource([&now] { return now; });
         page.findChild<QComboBox*>("comboBox_module_9imu_select")->setCurrentIndex(5);
         m_samples = 0;
         QVERIFY(m_pty.Write(ArrayFrame(0.0f)));
-        QVERIFY(WaitFor([&] { return m_samples == 1; }, 3000)); // starts the page clock
-        QTest::qWait(250);
+        QVERIFY(QTest::qWaitFor([&] { return m_samples == 1; }, 3000)); // starts the page clock
+        now += 250000000; // past the readout interval
         // A corrupted frame in between is not shown.
         QByteArray bad = ArrayFrame(100.0f);
         bad[100] = char(bad[100] ^ 0x40);
         QVERIFY(m_pty.Write(bad + ArrayFrame(1.0f)));
-        QVERIFY(WaitFor([&] { return page.findChild<QLabel*>("label_accx")->text() != "ACCX：N/A"; }, 3000));
+        QVERIFY(QTest::qWaitFor([&] { return page.findChild<QLabel*>("label_accx")->text() != "ACCX：N/A"; }, 3000));
         QCOMPARE(page.findChild<QLabel*>("label_accx")->text(), QString("ACCX：6.000"));
         QCOMPARE(page.findChild<QLabel*>("label_accy")->text(), QString("ACCY：0.250"));
         QCOMPARE(page.findChild<QLabel*>("label_gyrox")->text(), QString("GYROX：2.500"));
@@ -146,7 +103,7 @@ private slots:
         auto* button = page.findChild<QPushButton*>("btn_save_33imu_data");
         button->click();
         QVERIFY(g_33imu_file_recording);
-        QVERIFY(WaitFor([&] { return QFile::exists(m_savePath); }, 3000));
+        QVERIFY(QTest::qWaitFor([&] { return QFile::exists(m_savePath); }, 3000));
 
         QByteArray sent;
         for (int i = 0; i < 12; ++i) {
@@ -154,14 +111,17 @@ private slots:
         }
         sent += QByteArray("\x01\x02noise", 7);
         QVERIFY(m_pty.Write(sent));
-        QVERIFY(WaitFor([&] { return QFileInfo(m_savePath).size() == sent.size(); }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return QFileInfo(m_savePath).size() == sent.size(); }, 5000));
 
         m_answer = QMessageBox::Yes;
         button->click();
         QVERIFY(!g_33imu_file_recording);
-        QTest::qWait(50);
+        // The worker has taken the stop; the frame after it reaches the page
+        // but not the file.
+        QVERIFY(m_link.SyncWorker());
+        const int samplesBefore = m_samples;
         QVERIFY(m_pty.Write(ArrayFrame(9.0f)));
-        QTest::qWait(200);
+        QVERIFY(QTest::qWaitFor([&] { return m_samples > samplesBefore; }, 5000));
         QFile file(m_savePath);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), sent);

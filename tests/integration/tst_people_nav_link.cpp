@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "support/PtyDevice.h"
+#include "support/LiveLink.h"
 #include "commom/DialogSeam.h"
 #include "commom/Global.h"
 #include "commom/StartUp.h"
@@ -17,14 +17,6 @@
 #include "workerThread/WorkerThreadImu.h"
 
 namespace {
-
-class Controller : public QObject
-{
-    Q_OBJECT
-signals:
-    void SignalOpenSerial();
-    void SignalCloseSerial();
-};
 
 QByteArray NavFrame(float x, float y)
 {
@@ -39,20 +31,6 @@ QByteArray NavFrame(float x, float y)
     return BuildDeviceFrame(FRAME_PEOPLE_NAV_DATA, payload);
 }
 
-bool WaitFor(const std::function<bool()>& done, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
-}
-
 } // namespace
 
 // The navigation page fed by a device on a real pseudo-terminal, through the
@@ -61,10 +39,8 @@ class TestPeopleNavLink : public QObject
 {
     Q_OBJECT
 
-    QThread* m_thread = nullptr;
-    WorkerThreadImu* m_worker = nullptr;
-    Controller m_controller;
-    PtyDevice m_pty;
+    LiveLink m_link;
+    PtyDevice& m_pty = m_link.Pty();
     QTemporaryDir m_dir;
     QString m_savePath;
     int m_answer = QMessageBox::Yes;
@@ -75,25 +51,7 @@ private slots:
         RegsiterMetaType();
         QVERIFY(m_pty.IsOpen());
         QVERIFY(m_dir.isValid());
-        m_thread = new QThread();
-        m_worker = new WorkerThreadImu(nullptr);
-        connect(&m_controller, &Controller::SignalOpenSerial, m_worker, &WorkerThread::slot_open_serial_port);
-        connect(&m_controller, &Controller::SignalCloseSerial, m_worker, &WorkerThread::slot_close_serial_port);
-        connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
-        SerialPortManager::GetInstance()->InsertImuWorker(m_worker, 0);
-        m_worker->moveToThread(m_thread);
-        m_thread->start();
-
-        QList<SerialState> states;
-        connect(m_worker, &WorkerThread::SignalSerialIsOpen, this, [&states](SerialState s) { states.append(s); });
-        g_connection_serial_name = m_pty.SlavePath();
-        g_connection_baud_rate = QStringLiteral("115200");
-        g_serial_is_connected = true;
-        g_communicate_with_serial_flag = false;
-        emit m_controller.SignalOpenSerial();
-        QVERIFY(WaitFor([&] { return !states.isEmpty(); }, 3000));
-        QCOMPARE(states.first(), SERIAL_STATE_OPENED);
-        disconnect(m_worker, &WorkerThread::SignalSerialIsOpen, this, nullptr);
+        QVERIFY(m_link.Open());
 
         DialogSeam::SetScripted(true);
         DialogSeam::SetHandler([this](const DialogSeam::Request& r) -> QVariant {
@@ -107,25 +65,22 @@ private slots:
 
     void cleanupTestCase()
     {
-        emit m_controller.SignalCloseSerial();
-        m_thread->quit();
-        m_thread->wait();
-        delete m_thread;
+        m_link.Close();
         g_people_nav_file_recording = false;
     }
 
     void framesDrawTheTrackAndClearResetsTheDevice()
     {
         PeopleNavMainWidget page(nullptr);
+        qint64 now = 0;
+        page.SetClockSource([&now] { return now; });
         QVERIFY(m_pty.Write(NavFrame(1.0f, 2.0f)));
-        QVERIFY(WaitFor([&] { return page.Track()->dataCount() == 1; }, 3000)); // starts the page clock
-        QTest::qWait(350);
+        QVERIFY(QTest::qWaitFor([&] { return page.Track()->dataCount() == 1; }, 3000)); // starts the page clock
+        now += 350000000; // past the readout interval
         QByteArray bad = NavFrame(50.0f, 50.0f);
         bad[20] = char(bad[20] ^ 0x01);
         QVERIFY(m_pty.Write(bad + NavFrame(3.0f, -4.0f)));
-        QVERIFY(WaitFor([&] { return page.Track()->dataCount() == 2; }, 3000));
-        QTest::qWait(50);
-        QCOMPARE(page.Track()->dataCount(), 2);
+        QVERIFY(QTest::qWaitFor([&] { return page.Track()->dataCount() == 2; }, 3000));
         QCOMPARE(page.Track()->data()->at(1)->key, 3.0);
         QCOMPARE(page.Track()->data()->at(1)->value, -4.0);
         QCOMPARE(page.findChild<QLabel*>("label_roll")->text(), QString("ROLL：-15.000"));
@@ -141,12 +96,13 @@ private slots:
         QCOMPARE(got.count(reset), 1);
         QCOMPARE(page.Track()->dataCount(), 0);
         // Samples of the old track, still on their way, are dropped.
+        const int samplesBefore = m_link.Messages(PAGE_MSG_PEOPLE_NAV_DATA);
         QVERIFY(m_pty.Write(NavFrame(3.5f, -4.5f)));
-        QTest::qWait(200);
+        QVERIFY(QTest::qWaitFor([&] { return m_link.Messages(PAGE_MSG_PEOPLE_NAV_DATA) > samplesBefore; }, 5000));
         QCOMPARE(page.Track()->dataCount(), 0);
-        QVERIFY(WaitFor([&] { return !page.IsDropping(); }, 3000));
+        QVERIFY(QTest::qWaitFor([&] { return !page.IsDropping(); }, 3000));
         QVERIFY(m_pty.Write(NavFrame(0.1f, 0.2f)));
-        QVERIFY(WaitFor([&] { return page.Track()->dataCount() == 1; }, 3000));
+        QVERIFY(QTest::qWaitFor([&] { return page.Track()->dataCount() == 1; }, 3000));
     }
 
     void recordingHoldsTheReceivedBytes()
@@ -156,21 +112,24 @@ private slots:
         auto* button = page.findChild<QPushButton*>("btn_save_data");
         button->click();
         QVERIFY(g_people_nav_file_recording);
-        QVERIFY(WaitFor([&] { return QFile::exists(m_savePath); }, 3000));
+        QVERIFY(QTest::qWaitFor([&] { return QFile::exists(m_savePath); }, 3000));
 
         QByteArray sent;
         for (int i = 0; i < 30; ++i) {
             sent += NavFrame(float(i), float(-i));
         }
         QVERIFY(m_pty.Write(sent));
-        QVERIFY(WaitFor([&] { return QFileInfo(m_savePath).size() == sent.size(); }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return QFileInfo(m_savePath).size() == sent.size(); }, 5000));
 
         button->click();
         QVERIFY(!g_people_nav_file_recording);
         QCOMPARE(button->text(), QString("保存数据文件"));
-        QTest::qWait(50);
+        // The worker has taken the stop; the frame after it reaches the page
+        // but not the file.
+        QVERIFY(m_link.SyncWorker());
+        const int samplesBefore = m_link.Messages(PAGE_MSG_PEOPLE_NAV_DATA);
         QVERIFY(m_pty.Write(NavFrame(9.0f, 9.0f)));
-        QTest::qWait(200);
+        QVERIFY(QTest::qWaitFor([&] { return m_link.Messages(PAGE_MSG_PEOPLE_NAV_DATA) > samplesBefore; }, 5000));
         QFile file(m_savePath);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), sent);

@@ -387,12 +387,11 @@ void TestUserJourneys::connectStreamWatchAndDisconnect()
     QCOMPARE(Text(*w, "label_side_calib_fault_code"), QString("2"));
     QCOMPARE(Text(*w, "label_side_master_slave"), QString("主机"));
     QCOMPARE(g_imu_sn.Get(), kSerialNumber);
-    // The version polling stops once answered.
-    QTest::qWait(200);
-    const int versionRequests = FramesOf(device, CMD_GET_VERSION).size();
-    QVERIFY(versionRequests >= 1);
-    QTest::qWait(200);
-    QCOMPARE(FramesOf(device, CMD_GET_VERSION).size(), versionRequests);
+    // The version polling stops once answered: once the device has read all
+    // the host wrote, no version request comes any more, through the whole
+    // stream below (seconds, at one poll per 120 ms).
+    QTRY_COMPARE_WITH_TIMEOUT(uint64_t(device.ReceivedBytes()), uint64_t(g_send_total_byte.load()), 3000);
+    QVERIFY(!FramesOf(device, CMD_GET_VERSION).isEmpty());
 
     StartAhrsMode(*w, device);
 
@@ -401,11 +400,11 @@ void TestUserJourneys::connectStreamWatchAndDisconnect()
     QTRY_VERIFY_WITH_TIMEOUT(Text(*page, "label_roll") != "ROLL：N/A", 2000);
     const QString rollEarly = Text(*page, "label_roll");
     const QString mcuEarly = Text(*page, "label_mcu_time");
-    QTest::qWait(1500);
-    QVERIFY(Text(*page, "label_roll") != rollEarly);
-    QVERIFY(Text(*page, "label_mcu_time") != mcuEarly);
+    QTRY_VERIFY_WITH_TIMEOUT(device.StreamedFrames() >= 100, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(Text(*page, "label_roll") != rollEarly, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(Text(*page, "label_mcu_time") != mcuEarly, 5000);
     QVERIFY(Text(*page, "label_accz").startsWith("ACCZ：1.000"));
-    QVERIFY(device.StreamedFrames() >= 100);
+    QTRY_VERIFY_WITH_TIMEOUT(page->Series(AHRSDataWidget::SERIES_ROLL).count >= 10, 5000);
 
     // The plotted series hold the streamed values, in stream order.
     QVector<double> sentRolls;
@@ -435,11 +434,11 @@ void TestUserJourneys::connectStreamWatchAndDisconnect()
     QCoreApplication::processEvents();
     QVERIFY(w->grab().save(QCoreApplication::applicationDirPath() + "/journey_ahrs_stream_small.png"));
     w->resize(1189, 762);
-    QTest::qWait(100);
-    QVERIFY(w->grab().save(QCoreApplication::applicationDirPath() + "/journey_ahrs_stream.png"));
     auto* plot3 = page->findChild<QCustomPlot*>("plot3");
-    QVERIFY(CurveIsDrawn(plot3, 0)); // roll
-    QVERIFY(CurveIsDrawn(plot3, 1)); // pitch
+    // The new size reaches the plot through the layout, on the event loop.
+    QTRY_VERIFY_WITH_TIMEOUT(CurveIsDrawn(plot3, 0), 5000); // roll
+    QTRY_VERIFY_WITH_TIMEOUT(CurveIsDrawn(plot3, 1), 5000); // pitch
+    QVERIFY(w->grab().save(QCoreApplication::applicationDirPath() + "/journey_ahrs_stream.png"));
 
     // The instrument panel follows the same stream.
     QVERIFY(PickSerialTool(*w, "仪表盘"));
@@ -453,13 +452,12 @@ void TestUserJourneys::connectStreamWatchAndDisconnect()
     QTRY_VERIFY_WITH_TIMEOUT(Text(*panel, "label_1013") != "ROLL:  N/A", 2000);
     const double rollSeen = adi->getRoll();
     const double headingSeen = compass->getHeading();
-    QTest::qWait(400);
-    QVERIFY(adi->getRoll() != rollSeen);
-    QVERIFY(compass->getHeading() != headingSeen);
+    QTRY_VERIFY_WITH_TIMEOUT(adi->getRoll() != rollSeen, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(compass->getHeading() != headingSeen, 5000);
 
-    // A last sample after a pause: both dials and the labels show it exactly.
+    // A last sample right behind the stream: both dials and the labels show
+    // it exactly once their refresh intervals run out.
     device.SetStreaming(false);
-    QTest::qWait(300);
     AhrsData last{};
     last.roll = 190.0f;
     last.pitch = -12.5f;
@@ -467,14 +465,15 @@ void TestUserJourneys::connectStreamWatchAndDisconnect()
     last.acc_z = 0.98f;
     last.temperature = 31.25f;
     device.SendSample(last);
-    QTRY_COMPARE_WITH_TIMEOUT(Text(*panel, "label_1013"), QString("ROLL：190.0000"), 2000);
-    QCOMPARE(adi->getRoll(), 180.0);
+    QTRY_COMPARE_WITH_TIMEOUT(Text(*panel, "label_1013"), QString("ROLL：190.0000"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(adi->getRoll(), 180.0, 5000);
     QCOMPARE(adi->getPitch(), -12.5);
     QCOMPARE(compass->getHeading(), 350.0);
     QCOMPARE(Text(*panel, "label_1016"), QString("PITCH：-12.50"));
     QCOMPARE(Text(*panel, "label_1020"), QString("YAW：-10.00"));
     QCOMPARE(Text(*panel, "label_1021"), QString("TEMP：31.25"));
     w->grab().save(QCoreApplication::applicationDirPath() + "/journey_instrument.png");
+    QVERIFY(FramesOf(device, CMD_GET_VERSION).isEmpty());
 
     // Disconnect: the identity panel empties, the icon and button go idle.
     ClickConnectButton(*w);
@@ -518,7 +517,7 @@ void TestUserJourneys::recordWhileStreaming()
     auto* page = qobject_cast<AHRSDataWidget*>(CurrentPage(*w));
     QVERIFY(page != nullptr);
     StartAhrsMode(*w, device);
-    QTest::qWait(300);
+    QTRY_VERIFY_WITH_TIMEOUT(page->Series(AHRSDataWidget::SERIES_ROLL).count > 5, 5000);
 
     PressRecordLabel(*page);
     QVERIFY(g_ahrs_file_recording);
@@ -527,7 +526,8 @@ void TestUserJourneys::recordWhileStreaming()
     // reads from then on belongs to the recording.
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path), 2000);
     const uint64_t readAtStart = g_recv_total_byte.load();
-    QTest::qWait(800);
+    const int frameBytes = StreamingImuDevice::AhrsFrame(AhrsData{}).size();
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(path).size() >= 50 * frameBytes, 10000);
 
     // The link cannot be taken down under a running recording.
     ClickConnectButton(*w);
@@ -537,15 +537,19 @@ void TestUserJourneys::recordWhileStreaming()
     QCOMPARE(DialogSeam::Requests().last().kind, DialogSeam::Warning);
     QCOMPARE(DialogSeam::Requests().last().title, QString("提示"));
     QCOMPARE(DialogSeam::Requests().last().text, QString("请关闭保存AHRS数据之后才能断开串口"));
-    QTest::qWait(150);
 
     const uint64_t readBeforeStop = g_recv_total_byte.load();
     PressRecordLabel(*page);
     QVERIFY(!g_ahrs_file_recording);
-    QTest::qWait(300);
+    // Still streaming, no longer recording: once the worker has read well
+    // past the stop the file stands, and it stays as it is while the worker
+    // reads on.
+    const uint64_t readAtStop = g_recv_total_byte.load();
+    QTRY_VERIFY_WITH_TIMEOUT(g_recv_total_byte.load() >= readAtStop + 20 * frameBytes, 10000);
     const qint64 sizeAfterStop = QFileInfo(path).size();
-    QTest::qWait(300);
-    QCOMPARE(QFileInfo(path).size(), sizeAfterStop); // still streaming, no longer recording
+    const uint64_t readAfterStop = g_recv_total_byte.load();
+    QTRY_VERIFY_WITH_TIMEOUT(g_recv_total_byte.load() >= readAfterStop + 20 * frameBytes, 10000);
+    QCOMPARE(QFileInfo(path).size(), sizeAfterStop);
     device.SetStreaming(false);
 
     QFile file(path);
@@ -569,7 +573,6 @@ void TestUserJourneys::recordWhileStreaming()
     QCOMPARE(asked.at(2).text, QString("请确认是否停止采集数据"));
 
     // With the recording stopped the link can be taken down.
-    QTest::qWait(150);
     ClickConnectButton(*w);
     QTRY_VERIFY_WITH_TIMEOUT(!Connector(*w)->IsConnected(), 2000);
     QCOMPARE(DialogSeam::Requests().size(), 3);
@@ -676,12 +679,15 @@ void TestUserJourneys::readWriteParametersThenSendACommand()
     QTest::mouseClick(generator->findChild<QPushButton*>("buttonCreated"), Qt::LeftButton);
     QCOMPARE(generator->findChild<QTextEdit*>("textEdit")->toPlainText(), CommandText(command));
 
-    QTest::qWait(100);
+    // Everything the host wrote so far has reached the device.
+    QTRY_COMPARE_WITH_TIMEOUT(uint64_t(device.ReceivedBytes()), uint64_t(g_send_total_byte.load()), 3000);
     device.ClearHostFrames();
     DialogSeam::ClearRequests();
+    const uint64_t sentBefore = g_send_total_byte.load();
     QTest::mouseClick(generator->findChild<QPushButton*>("buttonSend"), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(!device.HostFrames().isEmpty(), 2000);
-    QTest::qWait(200);
+    QTRY_COMPARE_WITH_TIMEOUT(uint64_t(device.ReceivedBytes()), uint64_t(g_send_total_byte.load()), 3000);
+    QCOMPARE(g_send_total_byte.load() - sentBefore, uint64_t(kLongCommandFrameSize));
     QCOMPARE(device.HostFrames().size(), 1);
     QCOMPARE(device.HostFrames().first().bytes.size(), kLongCommandFrameSize);
     QCOMPARE(device.HostFrames().first().bytes, command);
@@ -742,10 +748,11 @@ void TestUserJourneys::unplugWhileStreamingThenPlugInAgain()
         QCOMPARE(Text(*w, name), QString("N/A"));
     }
     QVERIFY(LogText().contains("串口设备已经被拔出"));
-    // Nobody is asked anything, now or at the watch's next ticks.
+    // Nobody is asked anything, now or later: the port watch has stopped.
     QVERIFY(DialogSeam::Requests().isEmpty());
-    QTest::qWait(1100);
-    QVERIFY(DialogSeam::Requests().isEmpty());
+    auto* watch = Connector(*w)->findChild<QTimer*>("port_watch_timer");
+    QVERIFY(watch != nullptr);
+    QVERIFY(!watch->isActive());
     QVERIFY(!g_serial_is_connected);
     // The recording ended with the device: a slice of what was sent, closed.
     QVERIFY(!g_ahrs_file_recording);
@@ -780,8 +787,8 @@ void TestUserJourneys::unplugWhileStreamingThenPlugInAgain()
     QCOMPARE(DialogSeam::Requests().size(), 1);
     QCOMPARE(DialogSeam::Requests().first().kind, DialogSeam::SaveFile);
     QVERIFY(g_ahrs_file_recording);
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(second).size() > 0, 2000);
-    QTest::qWait(200);
+    const int frameBytes = StreamingImuDevice::AhrsFrame(AhrsData{}).size();
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(second).size() >= 20 * frameBytes, 10000);
     QCOMPARE(QFileInfo(first).size(), firstSize);
     DialogSeam::SetHandler([](const DialogSeam::Request& r) -> QVariant {
         return r.kind == DialogSeam::Question ? QVariant(int(QMessageBox::Yes)) : QVariant();
@@ -789,7 +796,6 @@ void TestUserJourneys::unplugWhileStreamingThenPlugInAgain()
     PressRecordLabel(*page);
     QVERIFY(!g_ahrs_file_recording);
     device2.SetStreaming(false);
-    QTest::qWait(100);
     QFile file(second);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(device2.Sent().contains(file.readAll()));

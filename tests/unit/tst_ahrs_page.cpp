@@ -200,6 +200,28 @@ private slots:
         QCOMPARE(Text(page, "label_mcu_time"), QString("MCU_TIME：4294967295"));
     }
 
+    // The last sample of a burst, 50 ms after the one before, is shown when
+    // the readout interval runs out: within 0.3 s.
+    void lastSampleOfABurstIsShown()
+    {
+        AHRSDataWidget page(nullptr);
+        FakeClock clock;
+        page.SetClockSource(clock.Source());
+        Feed(MakeSample(1, 1.0f));
+        clock.AdvanceMs(250);
+        Feed(MakeSample(2, 2.0f)); // refreshes the readouts
+        QCOMPARE(Text(page, "label_mcu_time"), QString("MCU_TIME：2"));
+        clock.AdvanceMs(50);
+        Feed(MakeSample(3, 3.0f));
+        QCOMPARE(Text(page, "label_mcu_time"), QString("MCU_TIME：2"));
+        auto* tail = page.findChild<QTimer*>("label_refresh_tail");
+        QVERIFY(tail != nullptr && tail->isActive());
+        QVERIFY2(tail->remainingTime() <= 300 - 50, qPrintable(QString::number(tail->remainingTime())));
+        QTRY_COMPARE_WITH_TIMEOUT(Text(page, "label_mcu_time"), QString("MCU_TIME：3"), 5000);
+        QCOMPARE(Text(page, "label_roll"), QString("ROLL：0.7500"));
+        QVERIFY(!tail->isActive());
+    }
+
     void wrongPayloadShowsZeros()
     {
         AHRSDataWidget page(nullptr);

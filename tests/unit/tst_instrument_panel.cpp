@@ -101,26 +101,52 @@ private slots:
         QCOMPARE(adi->getRoll(), 4.0);
         QCOMPARE(Text(page, "label_1013"), QString("ROLL：1.0000"));
 
-        now += 1 * ms;
+        now += 1 * ms; // the labels follow; the dials were repainted 1 ms ago
         Send(PAGE_MSG_AHRS_DATA, QVariant::fromValue(Sample(5, 0, 0)));
         QCOMPARE(Text(page, "label_1013"), QString("ROLL：5.0000"));
+        QCOMPARE(adi->getRoll(), 4.0);
 
-        now += 10 * ms; // inside 30 ms of that refresh: nothing changes
+        now += 10 * ms;
         Send(PAGE_MSG_AHRS_DATA, QVariant::fromValue(Sample(6, 0, 0)));
-        QCOMPARE(adi->getRoll(), 5.0);
+        QCOMPARE(adi->getRoll(), 4.0);
+        QTRY_COMPARE_WITH_TIMEOUT(adi->getRoll(), 6.0, 5000); // held back, then shown
 
-        // Samples every 10 ms: the labels change about every 21st.
+        // Samples every 10 ms: the labels change about every 21st, the dials
+        // about every 4th (at most 33 times a second).
         int labelChanges = 0;
+        int dialChanges = 0;
         QString last = Text(page, "label_1013");
+        double lastRoll = adi->getRoll();
         for (int i = 0; i < 210; ++i) {
             now += 10 * ms;
-            Send(PAGE_MSG_AHRS_DATA, QVariant::fromValue(Sample(float(100 + i), 0, 0)));
-            if (Text(page, "label_1013") != last) {
-                ++labelChanges;
-                last = Text(page, "label_1013");
-            }
+            Send(PAGE_MSG_AHRS_DATA, QVariant::fromValue(Sample(10.0f + 0.5f * float(i), 0, 0)));
+            labelChanges += Text(page, "label_1013") != last ? 1 : 0;
+            dialChanges += adi->getRoll() != lastRoll ? 1 : 0;
+            last = Text(page, "label_1013");
+            lastRoll = adi->getRoll();
         }
         QVERIFY2(labelChanges >= 9 && labelChanges <= 11, qPrintable(QString::number(labelChanges)));
+        QVERIFY2(dialChanges >= 50 && dialChanges <= 54, qPrintable(QString::number(dialChanges)));
+    }
+
+    // The last sample of a burst, 50 ms after the one before, reaches the
+    // labels and the dials when their intervals run out: within 0.3 s.
+    void lastSampleOfABurstIsShown()
+    {
+        InstrumentWidget page(nullptr);
+        qint64 now = 0;
+        page.SetClockSource([&] { return now; });
+        auto* adi = page.findChild<QADI*>("widgetPFD");
+        Send(PAGE_MSG_AHRS_DATA, QVariant::fromValue(Sample(1, 0, 0)));
+        now += 50000000;
+        Send(PAGE_MSG_AHRS_DATA, QVariant::fromValue(Sample(2, 0, 10)));
+        QCOMPARE(Text(page, "label_1013"), QString("ROLL：1.0000"));
+        auto* tail = page.findChild<QTimer*>("label_refresh_tail");
+        QVERIFY(tail != nullptr && tail->isActive());
+        QVERIFY2(tail->remainingTime() <= 300 - 50, qPrintable(QString::number(tail->remainingTime())));
+        QTRY_COMPARE_WITH_TIMEOUT(Text(page, "label_1013"), QString("ROLL：2.0000"), 5000);
+        QCOMPARE(Text(page, "label_1020"), QString("YAW：10.00"));
+        QCOMPARE(adi->getRoll(), 2.0);
     }
 
     void otherIdsAndBadPayloads()

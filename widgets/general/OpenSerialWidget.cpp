@@ -109,7 +109,8 @@ void OpenSerialWidget::InitWidget()
 
 void OpenSerialWidget::InitTimer()
 {
-    m_port_watch_timer = new QTimer();
+    m_port_watch_timer = new QTimer(this);
+    m_port_watch_timer->setObjectName(QStringLiteral("port_watch_timer"));
     connect(m_port_watch_timer, &QTimer::timeout, this, &OpenSerialWidget::PortWatch);
 }
 

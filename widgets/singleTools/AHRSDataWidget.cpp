@@ -31,8 +31,6 @@
 namespace {
 constexpr double kAddIntervalS = 0.01;
 constexpr double kWindowS = 5.0;
-constexpr int kAutoZoomPeriodMs = 100;
-constexpr int kResumePeriodMs = 500;
 constexpr int kParamOutputRate = 21; // the output-rate parameter's index
 
 const char* const kExpandImage = ":/images/resources/images/Expand.png";
@@ -52,6 +50,8 @@ QString Fixed(const char* caption, double value, int decimals)
 AHRSDataWidget::AHRSDataWidget(QWidget* parent)
     : QWidget(parent)
     , ui(new Ui::AHRSDataWidget)
+    , m_label_tail(this, QStringLiteral("label_refresh_tail"),
+                   [this] { UpdateNumValue(m_latest_sample, PageTime()); })
 {
     m_icon_recording = QStringLiteral(":/images/resources/images/button/dataRecording.png");
     m_icon_idle = QStringLiteral(":/images/resources/images/button/dataRecord.png");
@@ -93,9 +93,8 @@ AHRSDataWidget::AHRSDataWidget(QWidget* parent)
 
 AHRSDataWidget::~AHRSDataWidget()
 {
-    m_auto_zoom_timer->stop();
-    m_press_resume_timer->stop();
-    m_wheel_resume_timer->stop();
+    delete m_panel; // its timers stop with it
+    m_panel = nullptr;
     m_resizer.reset();
     delete ui;
     ui = nullptr;
@@ -110,12 +109,7 @@ void AHRSDataWidget::InitAutoZoomTimer()
     connect(ui->plot2, &QCustomPlot::mousePress, this, &AHRSDataWidget::slot_on_mouse_press_2);
     connect(ui->plot3, &QCustomPlot::mousePress, this, &AHRSDataWidget::slot_on_mouse_press_3);
 
-    m_auto_zoom_timer = new QTimer(this);
-    m_press_resume_timer = new QTimer(this);
-    m_wheel_resume_timer = new QTimer(this);
-    connect(m_auto_zoom_timer, &QTimer::timeout, this, &AHRSDataWidget::slot_auto_zoom_tick);
-    connect(m_press_resume_timer, &QTimer::timeout, this, &AHRSDataWidget::slot_press_resume_tick);
-    connect(m_wheel_resume_timer, &QTimer::timeout, this, &AHRSDataWidget::slot_wheel_resume_tick);
+    m_panel = new PlotPanel(this, {ui->plot1, ui->plot2, ui->plot3}, m_clock);
 }
 
 void AHRSDataWidget::InitWidget()
@@ -242,9 +236,7 @@ void AHRSDataWidget::HandleSample(const QVariant& var1)
     if (!m_started) {
         m_started = true;
         m_start_ns = m_clock.NowNs();
-        m_auto_zoom_timer->start(kAutoZoomPeriodMs);
-        m_wheel_resume_timer->start(kResumePeriodMs);
-        m_press_resume_timer->start(kResumePeriodMs);
+        m_panel->StartTimers();
         LOG_DEBUG() << "开启任意缩放图表定时器";
     }
 
@@ -255,7 +247,8 @@ void AHRSDataWidget::HandleSample(const QVariant& var1)
         ui->label_lose_pkt->setText(tr("丢包数：") + QString::number(m_lose.Count()));
     }
 
-    const double t = static_cast<double>(m_clock.NowNs() - m_start_ns) / 1e9;
+    const double t = PageTime();
+    m_latest_sample = sample;
 
     m_acc_norm = std::sqrt(sample.acc_x * sample.acc_x + sample.acc_y * sample.acc_y + sample.acc_z * sample.acc_z);
     m_gyro_norm = std::sqrt(sample.gyro_x * sample.gyro_x + sample.gyro_y * sample.gyro_y
@@ -272,9 +265,18 @@ void AHRSDataWidget::HandleSample(const QVariant& var1)
         QMutexLocker locker(&m_plot_mutex);
         UpdatePlot(t);
     }
-    if (t - m_last_label_time > static_cast<double>(1.0f / m_label_rate_hz)) {
+    const double labelInterval = static_cast<double>(1.0f / m_label_rate_hz);
+    const double sinceLabel = t - m_last_label_time;
+    if (sinceLabel > labelInterval) {
         UpdateNumValue(sample, t);
+    } else {
+        m_label_tail.Hold(static_cast<qint64>((labelInterval - sinceLabel) * 1e9));
     }
+}
+
+double AHRSDataWidget::PageTime() const
+{
+    return static_cast<double>(m_clock.NowNs() - m_start_ns) / 1e9;
 }
 
 void AHRSDataWidget::AddDataToVec(const AhrsData& sample, double t)
@@ -315,6 +317,7 @@ void AHRSDataWidget::UpdateNumValue(const AhrsData& sample, double t)
         ui->label_time_sync->setText(m_time_sync.Update(sample.MCU_TIME));
     }
     m_last_label_time = t;
+    m_label_tail.Done();
 }
 
 void AHRSDataWidget::UpdatePlot(double t)
@@ -327,11 +330,8 @@ void AHRSDataWidget::UpdatePlot(double t)
                 plot->graph(g)->setData(series.keys, series.values, false);
             }
         }
-        plot->xAxis->setRange(t, kWindowS, Qt::AlignRight);
     }
-    for (int p = 0; p < 3; ++p) {
-        Plot(p)->replot(QCustomPlot::rpQueuedReplot);
-    }
+    m_panel->Scroll(t, kWindowS);
     m_last_plot_time = t;
 }
 
@@ -398,61 +398,35 @@ bool AHRSDataWidget::eventFilter(QObject* watched, QEvent* event)
 // ---------------------------------------------------------------------------
 // Plots: auto-zoom, pause and resume, reset
 
-void AHRSDataWidget::PausePlot(int plot, PauseMark& mark)
+int AHRSDataWidget::ResumeDelayS() const
 {
-    m_plot_paused[plot] = true;
-    mark.pending = true;
-    mark.stamp = m_clock.NowMs();
+    return m_panel->ResumeDelayS();
 }
 
-void AHRSDataWidget::slot_on_mouse_wheel_1(QWheelEvent*) { PausePlot(0, m_wheel_marks[0]); }
-void AHRSDataWidget::slot_on_mouse_wheel_2(QWheelEvent*) { PausePlot(1, m_wheel_marks[1]); }
-void AHRSDataWidget::slot_on_mouse_wheel_3(QWheelEvent*) { PausePlot(2, m_wheel_marks[2]); }
-void AHRSDataWidget::slot_on_mouse_press_1(QMouseEvent*) { PausePlot(0, m_press_marks[0]); }
-void AHRSDataWidget::slot_on_mouse_press_2(QMouseEvent*) { PausePlot(1, m_press_marks[1]); }
-void AHRSDataWidget::slot_on_mouse_press_3(QMouseEvent*) { PausePlot(2, m_press_marks[2]); }
-
-void AHRSDataWidget::slot_auto_zoom_tick()
+bool AHRSDataWidget::IsPlotPaused(int plot) const
 {
-    for (int p = 0; p < 3; ++p) {
-        if (m_plot_paused[p]) {
-            continue;
-        }
-        QCustomPlot* plot = Plot(p);
-        for (int g = 0; g < kGraphsOfPlot[p] && g < plot->graphCount(); ++g) {
-            plot->graph(g)->rescaleValueAxis(true, true);
-        }
-    }
+    return m_panel->IsPaused(plot);
 }
 
-void AHRSDataWidget::ResumeTick(std::array<PauseMark, 3>& own, const std::array<PauseMark, 3>& other)
-{
-    const qint64 now = m_clock.NowMs();
-    const qint64 delayMs = static_cast<qint64>(m_resume_delay_s) * 1000;
-    for (int p = 0; p < 3; ++p) {
-        if (own[p].pending && now - own[p].stamp > delayMs) {
-            if (!other[p].pending) {
-                m_plot_paused[p] = false;
-            }
-            own[p].pending = false;
-        }
-    }
-}
-
-void AHRSDataWidget::slot_press_resume_tick() { ResumeTick(m_press_marks, m_wheel_marks); }
-void AHRSDataWidget::slot_wheel_resume_tick() { ResumeTick(m_wheel_marks, m_press_marks); }
+void AHRSDataWidget::slot_on_mouse_wheel_1(QWheelEvent*) { m_panel->Pause(0, PlotPanel::MARK_WHEEL); }
+void AHRSDataWidget::slot_on_mouse_wheel_2(QWheelEvent*) { m_panel->Pause(1, PlotPanel::MARK_WHEEL); }
+void AHRSDataWidget::slot_on_mouse_wheel_3(QWheelEvent*) { m_panel->Pause(2, PlotPanel::MARK_WHEEL); }
+void AHRSDataWidget::slot_on_mouse_press_1(QMouseEvent*) { m_panel->Pause(0, PlotPanel::MARK_PRESS); }
+void AHRSDataWidget::slot_on_mouse_press_2(QMouseEvent*) { m_panel->Pause(1, PlotPanel::MARK_PRESS); }
+void AHRSDataWidget::slot_on_mouse_press_3(QMouseEvent*) { m_panel->Pause(2, PlotPanel::MARK_PRESS); }
+void AHRSDataWidget::slot_auto_zoom_tick() { m_panel->AutoZoomTick(); }
+void AHRSDataWidget::slot_press_resume_tick() { m_panel->PressResumeTick(); }
+void AHRSDataWidget::slot_wheel_resume_tick() { m_panel->WheelResumeTick(); }
 
 void AHRSDataWidget::on_spinBox_valueChanged(int value)
 {
     if (value != 0) {
-        m_resume_delay_s = value;
-        if (!m_auto_zoom_timer->isActive()) {
-            m_auto_zoom_timer->start(kAutoZoomPeriodMs);
-        }
+        m_panel->SetResumeDelayS(value);
+        m_panel->SetAutoZoom(true);
         ui->label_ahrs_rate_2->setText(QString::number(value) + "s");
     } else {
         ui->label_ahrs_rate_2->setText(QStringLiteral("关闭自适应刷新"));
-        m_auto_zoom_timer->stop();
+        m_panel->SetAutoZoom(false);
     }
 }
 

@@ -14,14 +14,15 @@
 #include "widgets/singleTools/AhrsSeries.h"
 #include "widgets/singleTools/PacketLossChecker.h"
 #include "widgets/singleTools/PageClock.h"
+#include "widgets/singleTools/PlotPanel.h"
 #include "widgets/singleTools/TimeSyncReadout.h"
+#include "widgets/singleTools/TrailingRefresh.h"
 #include "workerThread/PayloadTypes.h"
 
 class AutoResizer;
 class QCustomPlot;
 class QMouseEvent;
 class QResizeEvent;
-class QTimer;
 class QWheelEvent;
 
 namespace Ui {
@@ -38,13 +39,6 @@ public:
     explicit AHRSDataWidget(QWidget* parent = nullptr);
     ~AHRSDataWidget() override;
 
-    // A wheel turn or a press on a plot holds its auto-zoom for a while.
-    struct PauseMark
-    {
-        bool pending = false;
-        qint64 stamp = 0; // monotonic ms
-    };
-
     enum SeriesId {
         SERIES_ACC_X, SERIES_ACC_Y, SERIES_ACC_Z,
         SERIES_GYRO_X, SERIES_GYRO_Y, SERIES_GYRO_Z,
@@ -58,8 +52,8 @@ public:
     const AhrsSeries& Series(int id) const { return m_series[id]; }
     float PlotRateHz() const { return m_plot_rate_hz; }
     float LabelRateHz() const { return m_label_rate_hz; }
-    int ResumeDelayS() const { return m_resume_delay_s; }
-    bool IsPlotPaused(int plot) const { return m_plot_paused[plot]; }
+    int ResumeDelayS() const;
+    bool IsPlotPaused(int plot) const;
     uint32_t LostPacketCount() const { return m_lose.Count(); }
     QString SaveDir() const { return m_save_dir; }
 
@@ -111,28 +105,22 @@ private:
     void HandleSample(const QVariant& var1);
     bool HandleRecordPress();
     QString DefaultRecordFileName() const;
-    void PausePlot(int plot, PauseMark& mark);
-    void ResumeTick(std::array<PauseMark, 3>& own, const std::array<PauseMark, 3>& other);
     QCustomPlot* Plot(int plot) const;
     // Whether the series shown by graph g of plot p grows at the plot's
     // present selector index.
     bool Grows(int plot, int graph) const;
+    double PageTime() const;
 
     QString m_save_dir;
     QString m_record_path; // file of the recording this page started last
     PacketLossChecker m_lose;          // lost count, frame interval, last MCU time
     bool m_lose_pkt_check = false;
     bool m_time_sync_check = false;
-    int32_t m_resume_delay_s = 10;
     float m_plot_rate_hz = 50.0f;
     float m_label_rate_hz = 5.0f;
-    QTimer* m_auto_zoom_timer = nullptr;
-    QTimer* m_press_resume_timer = nullptr;
-    QTimer* m_wheel_resume_timer = nullptr;
-    bool m_plot_paused[3] = {false, false, false};
-    std::array<PauseMark, 3> m_wheel_marks;
-    std::array<PauseMark, 3> m_press_marks;
     Ui::AHRSDataWidget* ui = nullptr;
+    // The plots' auto-zoom with its pause and resume, and their replots.
+    PlotPanel* m_panel = nullptr;
     std::unique_ptr<AutoResizer> m_resizer;
     // Page time starts at the first sample, on the monotonic clock.
     bool m_started = false;
@@ -149,6 +137,10 @@ private:
     QString m_icon_idle;
     TimeSyncReadout m_time_sync;
     PageClock m_clock;
+    // The readouts show the last sample of a burst once their interval has
+    // run out.
+    AhrsData m_latest_sample{};
+    TrailingRefresh m_label_tail;
 };
 
 #endif // AHRSDATAWIDGET_H

@@ -28,8 +28,6 @@
 namespace {
 constexpr double kAddIntervalS = 0.01;
 constexpr double kWindowS = 5.0;
-constexpr int kAutoZoomPeriodMs = 100;
-constexpr int kExpiryPeriodMs = 500;
 constexpr int kRecordWords = 7; // acc x, y, z, gyro x, y, z, temperature
 
 const char* const kExpandImage = ":/images/resources/images/Expand.png";
@@ -80,9 +78,8 @@ Imu33DataWidget::Imu33DataWidget(QWidget* parent)
 
 Imu33DataWidget::~Imu33DataWidget()
 {
-    m_auto_zoom_timer->stop();
-    m_press_timer->stop();
-    m_wheel_timer->stop();
+    delete m_panel; // its timers stop with it
+    m_panel = nullptr;
     m_resizer.reset();
     delete ui;
     ui = nullptr;
@@ -137,12 +134,7 @@ void Imu33DataWidget::InitAutoZoomTimer()
     connect(ui->nine_imu_plot2, &QCustomPlot::mousePress, this, &Imu33DataWidget::slot_on_mouse_press_2);
     connect(ui->nine_imu_plot3, &QCustomPlot::mousePress, this, &Imu33DataWidget::slot_on_mouse_press_3);
 
-    m_auto_zoom_timer = new QTimer(this);
-    m_press_timer = new QTimer(this);
-    m_wheel_timer = new QTimer(this);
-    connect(m_auto_zoom_timer, &QTimer::timeout, this, &Imu33DataWidget::slot_auto_zoom_tick);
-    connect(m_press_timer, &QTimer::timeout, this, &Imu33DataWidget::slot_press_expiry_tick);
-    connect(m_wheel_timer, &QTimer::timeout, this, &Imu33DataWidget::slot_wheel_expiry_tick);
+    m_panel = new PlotPanel(this, {ui->nine_imu_plot1, ui->nine_imu_plot2, ui->nine_imu_plot3}, m_clock);
 }
 
 void Imu33DataWidget::InitSetWidget()
@@ -214,7 +206,17 @@ bool Imu33DataWidget::Selected(int series) const
 
 bool Imu33DataWidget::IsAutoZoomRunning() const
 {
-    return m_auto_zoom_timer->isActive();
+    return m_panel->IsAutoZoomRunning();
+}
+
+int Imu33DataWidget::AutoZoomDelayS() const
+{
+    return m_panel->ResumeDelayS();
+}
+
+bool Imu33DataWidget::IsPlotPaused(int plot) const
+{
+    return m_panel->IsPaused(plot);
 }
 
 AhrsArrayData Imu33DataWidget::SampleFromVariant(const QVariant& var)
@@ -253,9 +255,7 @@ void Imu33DataWidget::slot_display_ahrs_array_value(int id, QVariant var1, QVari
     if (!m_started) {
         m_started = true;
         m_start_ns = m_clock.NowNs();
-        m_auto_zoom_timer->start(kAutoZoomPeriodMs);
-        m_press_timer->start(kExpiryPeriodMs);
-        m_wheel_timer->start(kExpiryPeriodMs);
+        m_panel->StartTimers();
         LOG_DEBUG() << "开启任意缩放图表定时器";
     }
     const double t = static_cast<double>(m_clock.NowNs() - m_start_ns) / 1e9;
@@ -298,12 +298,7 @@ void Imu33DataWidget::UpdatePlot(double t)
             Plot(kPlace[s].plot)->graph(kPlace[s].graph)->setData(series.keys, series.values, false);
         }
     }
-    for (int p = 0; p < 3; ++p) {
-        Plot(p)->xAxis->setRange(t, kWindowS, Qt::AlignRight);
-    }
-    for (int p = 0; p < 3; ++p) {
-        Plot(p)->replot(QCustomPlot::rpQueuedReplot);
-    }
+    m_panel->Scroll(t, kWindowS);
     m_last_plot_time = t;
 }
 
@@ -349,14 +344,12 @@ void Imu33DataWidget::on_hs_label_update_rate_valueChanged(int value)
 void Imu33DataWidget::on_spinBox_valueChanged(int arg1)
 {
     if (arg1 != 0) {
-        m_delay_s = arg1;
-        if (!m_auto_zoom_timer->isActive()) {
-            m_auto_zoom_timer->start(kAutoZoomPeriodMs);
-        }
+        m_panel->SetResumeDelayS(arg1);
+        m_panel->SetAutoZoom(true);
         ui->label_ahrs_rate_2->setText(QString::number(arg1) + "s");
     } else {
         ui->label_ahrs_rate_2->setText(QStringLiteral("关闭自适应刷新"));
-        m_auto_zoom_timer->stop();
+        m_panel->SetAutoZoom(false);
     }
 }
 
@@ -385,64 +378,31 @@ void Imu33DataWidget::resizeEvent(QResizeEvent* event)
 // ---------------------------------------------------------------------------
 // Auto-zoom with pause
 
-void Imu33DataWidget::Pause(int plot, PauseMark& mark)
-{
-    m_paused[plot] = true;
-    mark.pending = true;
-    mark.stamp = m_clock.NowMs();
-}
-
-void Imu33DataWidget::slot_on_mouse_wheel_1(QWheelEvent*) { Pause(0, m_wheel_marks[0]); LOG_DEBUG() << "滚轮事件触发了"; }
-void Imu33DataWidget::slot_on_mouse_wheel_2(QWheelEvent*) { Pause(1, m_wheel_marks[1]); LOG_DEBUG() << "滚轮事件触发了"; }
-void Imu33DataWidget::slot_on_mouse_wheel_3(QWheelEvent*) { Pause(2, m_wheel_marks[2]); LOG_DEBUG() << "滚轮事件触发了"; }
+void Imu33DataWidget::slot_on_mouse_wheel_1(QWheelEvent*) { m_panel->Pause(0, PlotPanel::MARK_WHEEL); LOG_DEBUG() << "滚轮事件触发了"; }
+void Imu33DataWidget::slot_on_mouse_wheel_2(QWheelEvent*) { m_panel->Pause(1, PlotPanel::MARK_WHEEL); LOG_DEBUG() << "滚轮事件触发了"; }
+void Imu33DataWidget::slot_on_mouse_wheel_3(QWheelEvent*) { m_panel->Pause(2, PlotPanel::MARK_WHEEL); LOG_DEBUG() << "滚轮事件触发了"; }
 
 void Imu33DataWidget::slot_on_mouse_press_1(QMouseEvent*)
 {
-    Pause(0, m_press_marks[0]);
-    LOG_DEBUG() << "鼠标点击事件触发了" << m_press_marks[0].stamp;
+    m_panel->Pause(0, PlotPanel::MARK_PRESS);
+    LOG_DEBUG() << "鼠标点击事件触发了" << m_clock.NowMs();
 }
 
 void Imu33DataWidget::slot_on_mouse_press_2(QMouseEvent*)
 {
-    Pause(1, m_press_marks[1]);
-    LOG_DEBUG() << "鼠标点击事件触发了" << m_press_marks[1].stamp;
+    m_panel->Pause(1, PlotPanel::MARK_PRESS);
+    LOG_DEBUG() << "鼠标点击事件触发了" << m_clock.NowMs();
 }
 
 void Imu33DataWidget::slot_on_mouse_press_3(QMouseEvent*)
 {
-    Pause(2, m_press_marks[2]);
-    LOG_DEBUG() << "鼠标点击事件触发了" << m_press_marks[2].stamp;
+    m_panel->Pause(2, PlotPanel::MARK_PRESS);
+    LOG_DEBUG() << "鼠标点击事件触发了" << m_clock.NowMs();
 }
 
-void Imu33DataWidget::slot_auto_zoom_tick()
-{
-    for (int p = 0; p < 3; ++p) {
-        if (m_paused[p]) {
-            continue;
-        }
-        QCustomPlot* plot = Plot(p);
-        for (int g = 0; g < plot->graphCount(); ++g) {
-            plot->graph(g)->rescaleValueAxis(true, true);
-        }
-    }
-}
-
-void Imu33DataWidget::ExpiryTick(std::array<PauseMark, 3>& own, const std::array<PauseMark, 3>& other)
-{
-    const qint64 now = m_clock.NowMs();
-    const qint64 delayMs = static_cast<qint64>(m_delay_s) * 1000;
-    for (int p = 0; p < 3; ++p) {
-        if (own[p].pending && now - own[p].stamp > delayMs) {
-            if (!other[p].pending) {
-                m_paused[p] = false;
-            }
-            own[p].pending = false;
-        }
-    }
-}
-
-void Imu33DataWidget::slot_press_expiry_tick() { ExpiryTick(m_press_marks, m_wheel_marks); }
-void Imu33DataWidget::slot_wheel_expiry_tick() { ExpiryTick(m_wheel_marks, m_press_marks); }
+void Imu33DataWidget::slot_auto_zoom_tick() { m_panel->AutoZoomTick(); }
+void Imu33DataWidget::slot_press_expiry_tick() { m_panel->PressResumeTick(); }
+void Imu33DataWidget::slot_wheel_expiry_tick() { m_panel->WheelResumeTick(); }
 
 // ---------------------------------------------------------------------------
 // Recording

@@ -11,13 +11,13 @@
 
 #include "widgets/singleTools/AhrsSeries.h"
 #include "widgets/singleTools/PageClock.h"
+#include "widgets/singleTools/PlotPanel.h"
 #include "workerThread/PayloadTypes.h"
 
 class AutoResizer;
 class QCustomPlot;
 class QMouseEvent;
 class QResizeEvent;
-class QTimer;
 class QWheelEvent;
 
 namespace Ui {
@@ -51,8 +51,8 @@ public:
     int ModuleIndex() const { return m_module_index; }
     float PlotRateHz() const { return m_plot_rate_hz; }
     float LabelRateHz() const { return m_label_rate_hz; }
-    int AutoZoomDelayS() const { return m_delay_s; }
-    bool IsPlotPaused(int plot) const { return m_paused[plot]; }
+    int AutoZoomDelayS() const;
+    bool IsPlotPaused(int plot) const;
     bool IsAutoZoomRunning() const;
 
     // Tests drive the page time with a clock of their own.
@@ -87,12 +87,6 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    struct PauseMark
-    {
-        bool pending = false;
-        qint64 stamp = 0; // monotonic ms
-    };
-
     void initWidget();
     void InitAutoZoomTimer();
     void InitSetWidget();
@@ -102,22 +96,15 @@ private:
     void UpdateNumValue(const float* record, double t);
     bool Selected(int series) const;
     QCustomPlot* Plot(int plot) const;
-    void Pause(int plot, PauseMark& mark);
-    void ExpiryTick(std::array<PauseMark, 3>& own, const std::array<PauseMark, 3>& other);
     void ShowRecordImage(bool recording);
 
-    int m_delay_s = 10;
     float m_plot_rate_hz = 50.0f;
     float m_label_rate_hz = 5.0f;
     QString m_save_dir;
     QString m_record_path; // file of the recording this page started last
     std::unique_ptr<AutoResizer> m_resizer;
-    QTimer* m_auto_zoom_timer = nullptr;
-    QTimer* m_press_timer = nullptr;
-    QTimer* m_wheel_timer = nullptr;
-    bool m_paused[3] = {false, false, false};
-    std::array<PauseMark, 3> m_wheel_marks;
-    std::array<PauseMark, 3> m_press_marks;
+    // The plots' auto-zoom with its pause and resume, and their replots.
+    PlotPanel* m_panel = nullptr;
     Ui::Imu33DataWidget* ui = nullptr;
     // Page time starts at the first sample, on the monotonic clock.
     bool m_started = false;

@@ -21,6 +21,8 @@ QString Readout(const char* prefix, float value, int decimals)
 InstrumentWidget::InstrumentWidget(QWidget* parent)
     : QWidget(parent)
     , ui(new Ui::InstrumentWidget)
+    , m_dial_tail(this, QStringLiteral("dial_refresh_tail"), [this] { ShowDials(m_latest); })
+    , m_label_tail(this, QStringLiteral("label_refresh_tail"), [this] { ShowLabels(m_latest); })
 {
     ui->setupUi(this);
     connect(RecvDataHandleManager::GetInstance(), &RecvDataHandleManager::SignalSendMessageToPage, this,
@@ -56,30 +58,45 @@ void InstrumentWidget::slot_display_ahrs_value(int id, QVariant var1, QVariant /
         return;
     }
     const qint64 now = m_clock.NowNs();
-    const AhrsData sample = AhrsSampleFromVariant(var1);
-    // Until the first label refresh every sample is due for everything.
-    const qint64 dt = m_refreshed ? now - m_last_refresh_ns : kLabelIntervalNs + 1;
+    m_latest = AhrsSampleFromVariant(var1);
 
-    if (dt > kDialIntervalNs) {
-        ui->widgetPFD->updateRoll(sample.roll);
-        ui->widgetPFD->canvasReplot();
-        ui->widgetPFD->updatePitch(sample.pitch);
-        ui->widgetPFD->canvasReplot();
-        ui->widgetHSI->updateHeading(sample.yaw);
-        ui->widgetHSI->canvasReplot();
+    const qint64 sinceDials = now - m_last_dial_ns;
+    if (!m_dials_shown || sinceDials > kDialIntervalNs) {
+        ShowDials(m_latest);
+    } else {
+        m_dial_tail.Hold(kDialIntervalNs - sinceDials);
     }
-    if (dt > kLabelIntervalNs) {
-        ui->label_1011->setText(Readout("ACCX：", sample.acc_x, 3));
-        ui->label_1014->setText(Readout("ACCY：", sample.acc_y, 3));
-        ui->label_1018->setText(Readout("ACCZ：", sample.acc_z, 3));
-        ui->label_1012->setText(Readout("GYROX：", sample.gyro_x, 3));
-        ui->label_1015->setText(Readout("GYROY：", sample.gyro_y, 3));
-        ui->label_1019->setText(Readout("GYROZ：", sample.gyro_z, 3));
-        ui->label_1013->setText(Readout("ROLL：", sample.roll, 4));
-        ui->label_1016->setText(Readout("PITCH：", sample.pitch, 2));
-        ui->label_1020->setText(Readout("YAW：", sample.yaw, 2));
-        ui->label_1021->setText(Readout("TEMP：", sample.temperature, 2));
-        m_last_refresh_ns = now;
-        m_refreshed = true;
+    const qint64 sinceLabels = now - m_last_refresh_ns;
+    if (!m_refreshed || sinceLabels > kLabelIntervalNs) {
+        ShowLabels(m_latest);
+    } else {
+        m_label_tail.Hold(kLabelIntervalNs - sinceLabels);
     }
+}
+
+void InstrumentWidget::ShowDials(const AhrsData& sample)
+{
+    ui->widgetPFD->updateRoll(sample.roll);
+    ui->widgetPFD->updatePitch(sample.pitch);
+    ui->widgetHSI->updateHeading(sample.yaw);
+    m_last_dial_ns = m_clock.NowNs();
+    m_dials_shown = true;
+    m_dial_tail.Done();
+}
+
+void InstrumentWidget::ShowLabels(const AhrsData& sample)
+{
+    ui->label_1011->setText(Readout("ACCX：", sample.acc_x, 3));
+    ui->label_1014->setText(Readout("ACCY：", sample.acc_y, 3));
+    ui->label_1018->setText(Readout("ACCZ：", sample.acc_z, 3));
+    ui->label_1012->setText(Readout("GYROX：", sample.gyro_x, 3));
+    ui->label_1015->setText(Readout("GYROY：", sample.gyro_y, 3));
+    ui->label_1019->setText(Readout("GYROZ：", sample.gyro_z, 3));
+    ui->label_1013->setText(Readout("ROLL：", sample.roll, 4));
+    ui->label_1016->setText(Readout("PITCH：", sample.pitch, 2));
+    ui->label_1020->setText(Readout("YAW：", sample.yaw, 2));
+    ui->label_1021->setText(Readout("TEMP：", sample.temperature, 2));
+    m_last_refresh_ns = m_clock.NowNs();
+    m_refreshed = true;
+    m_label_tail.Done();
 }

@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "widgets/singleTools/PageClock.h"
+#include "widgets/singleTools/TrailingRefresh.h"
+#include "workerThread/PayloadTypes.h"
 
 class AutoResizer;
 class QResizeEvent;
@@ -36,14 +38,23 @@ protected:
 
 private:
     void InitAutoResize();
+    void ShowDials(const AhrsData& sample);
+    void ShowLabels(const AhrsData& sample);
 
     Ui::InstrumentWidget* ui = nullptr;
-    // Monotonic time of the last label refresh; the dials are held back for
-    // 30 ms after it and the labels for 200 ms.
+    // Monotonic times of the last dial repaint and the last label refresh:
+    // the dials are repainted at most once per 30 ms, the labels refreshed
+    // at most once per 200 ms, each counted from its own last refresh. A
+    // sample held back by either limit is shown when the limit runs out.
+    qint64 m_last_dial_ns = 0;
     qint64 m_last_refresh_ns = 0;
+    bool m_dials_shown = false;
     bool m_refreshed = false;
+    AhrsData m_latest{};
     std::unique_ptr<AutoResizer> m_resizer;
     PageClock m_clock;
+    TrailingRefresh m_dial_tail;
+    TrailingRefresh m_label_tail;
 };
 
 #endif // INSTRUMENTWIDGET_H

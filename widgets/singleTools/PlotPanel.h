@@ -1,0 +1,84 @@
+#ifndef PLOTPANEL_H
+#define PLOTPANEL_H
+
+#include <QObject>
+
+#include <array>
+
+#include "widgets/singleTools/PageClock.h"
+
+class QCustomPlot;
+class QTimer;
+class QWidget;
+
+// The three scrolling plots of a live page (AHRS data, 33-IMU array) and
+// their auto-zoom: every 100 ms each plot's y axis widens to take in the
+// points of its x window, unless a wheel turn or a press on the plot paused
+// it; the pause ends once both kinds of mark are older than the resume
+// delay (checked every 500 ms).
+//
+// The plots scroll at up to 50 refreshes a second, so they are drawn the
+// cheap way: curves without antialiasing as fast polylines, tick labels
+// from a pixmap cache, replots queued, and none at all while the page is
+// hidden (the page catches up when it is shown again).
+class PlotPanel : public QObject
+{
+    Q_OBJECT
+public:
+    enum MarkKind { MARK_WHEEL, MARK_PRESS };
+
+    // The plots stay the page's; the panel only drives them.
+    PlotPanel(QWidget* page, const std::array<QCustomPlot*, 3>& plots, const PageClock& clock);
+
+    QCustomPlot* Plot(int plot) const { return m_plots[plot]; }
+
+    // The auto-zoom tick every 100 ms and both resume ticks every 500 ms;
+    // the page starts them with its first sample.
+    void StartTimers();
+    // The auto-zoom tick alone, on or off (a resume delay of 0 stops it).
+    void SetAutoZoom(bool on);
+    bool IsAutoZoomRunning() const;
+
+    int ResumeDelayS() const { return m_resume_delay_s; }
+    void SetResumeDelayS(int seconds) { m_resume_delay_s = seconds; }
+
+    // A wheel turn or a press on a plot: its auto-zoom pauses.
+    void Pause(int plot, MarkKind kind);
+    bool IsPaused(int plot) const { return m_paused[plot]; }
+
+    void AutoZoomTick();
+    void PressResumeTick();
+    void WheelResumeTick();
+
+    // Moves every x axis to the window [t - windowS, t] and replots.
+    void Scroll(double t, double windowS);
+    // A queued replot of all three plots; while the page is hidden it is
+    // only noted, and done when the page is shown.
+    void Replot();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct PauseMark
+    {
+        bool pending = false;
+        qint64 stamp = 0; // monotonic ms
+    };
+
+    void ResumeTick(std::array<PauseMark, 3>& own, const std::array<PauseMark, 3>& other);
+
+    QWidget* m_page = nullptr;
+    std::array<QCustomPlot*, 3> m_plots{};
+    const PageClock& m_clock;
+    QTimer* m_auto_zoom_timer = nullptr;
+    QTimer* m_press_resume_timer = nullptr;
+    QTimer* m_wheel_resume_timer = nullptr;
+    int m_resume_delay_s = 10;
+    bool m_paused[3] = {false, false, false};
+    std::array<PauseMark, 3> m_wheel_marks;
+    std::array<PauseMark, 3> m_press_marks;
+    bool m_replot_owed = false;
+};
+
+#endif // PLOTPANEL_H
