@@ -752,7 +752,7 @@ void TestUserJourneys::unplugWhileStreamingThenPlugInAgain()
     QVERIFY(DialogSeam::Requests().isEmpty());
     auto* watch = Connector(*w)->findChild<QTimer*>("port_watch_timer");
     QVERIFY(watch != nullptr);
-    QVERIFY(!watch->isActive());
+    QTRY_VERIFY_WITH_TIMEOUT(!watch->isActive(), 3000);
     QVERIFY(!g_serial_is_connected);
     // The recording ended with the device: a slice of what was sent, closed.
     QVERIFY(!g_ahrs_file_recording);

@@ -180,6 +180,38 @@ private slots:
         QCOMPARE(page.Track()->dataCount(), 4);
     }
 
+    // A long walk: every point is kept, the curve draws a thinned copy of
+    // bounded size that still spans the whole walk and ends at its newest
+    // point.
+    void longWalkIsKeptWholeAndDrawnThinned()
+    {
+        PeopleNavMainWidget page(nullptr);
+        FakeClock clock;
+        page.SetClockSource(clock.Source());
+        const int n = 12000;
+        for (int i = 0; i < n; ++i) {
+            clock.AdvanceMs(10);
+            Feed(MakeNav(float(i) * 0.01f, float(std::sin(i * 0.01)) * 5.0f));
+        }
+        const WalkTrack& walk = page.Walk();
+        QCOMPARE(walk.Size(), n);
+        QCOMPARE(walk.At(n - 1), QPointF(double(float(n - 1) * 0.01f), double(float(std::sin((n - 1) * 0.01)) * 5.0f)));
+        QVERIFY2(walk.Drawn().size() <= 4000, qPrintable(QString::number(walk.Drawn().size())));
+        QVERIFY(walk.Step() > 0.0);
+        const QVector<QPointF> drawn = TrackPoints(page);
+        QCOMPARE(drawn, walk.Drawn());
+        QCOMPARE(drawn.first(), walk.At(0));
+        QCOMPARE(drawn.last(), walk.At(n - 1));
+        // No stretch of the walk is left out: neighbours on the curve are
+        // never further apart than the step plus one stride.
+        for (int i = 1; i < drawn.size(); ++i) {
+            QVERIFY(QLineF(drawn.at(i - 1), drawn.at(i)).length() <= walk.Step() + 0.06);
+        }
+        page.findChild<QPushButton*>("btn_clear_track")->click();
+        QCOMPARE(page.Walk().Size(), 0);
+        QCOMPARE(page.Track()->dataCount(), 0);
+    }
+
     void wrongPayloadIsAZeroSample()
     {
         PeopleNavMainWidget page(nullptr);

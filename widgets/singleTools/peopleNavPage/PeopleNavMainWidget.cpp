@@ -26,6 +26,7 @@ constexpr double kLabelIntervalS = 0.3;
 // Samples still in flight from before a reset belong to the old track.
 constexpr int kDropAfterClearMs = 1000;
 constexpr double kMarkerHalf = 0.02;
+constexpr qint64 kReplotIntervalNs = 40000000; // 0.04 s
 
 QString Fixed(const char* caption, double value, int decimals)
 {
@@ -38,6 +39,7 @@ const char* const PeopleNavMainWidget::kResetCommand = "AT+PDRRESET\r\n";
 PeopleNavMainWidget::PeopleNavMainWidget(QWidget* parent)
     : QWidget(parent)
     , ui(new Ui::PeopleNavMainWidget)
+    , m_replot_tail(this, QStringLiteral("track_replot_tail"), [this] { Replot(); })
 {
     ui->setupUi(this);
     InitAutoResize();
@@ -82,6 +84,8 @@ void PeopleNavMainWidget::InitPlot()
 
     m_track = new QCPCurve(plot->xAxis, plot->yAxis);
     m_track->setPen(QPen(QColor(Qt::green), 3));
+    // A wide pen over thousands of points: joins drawn the fast way.
+    plot->setPlottingHint(QCP::phFastPolylines, true);
 
     m_origin = new QCPItemRect(plot);
     m_origin->setBrush(QBrush(Qt::red));
@@ -168,7 +172,47 @@ void PeopleNavMainWidget::slot_display_people_nav_value(int id, QVariant var1, Q
         LOG_DEBUG() << "track point skipped:" << x << y;
         return;
     }
-    m_track->addData(static_cast<double>(x), static_cast<double>(y));
+    AddTrackPoint(static_cast<double>(x), static_cast<double>(y));
+    const qint64 sinceReplot = nowNs - m_last_replot_ns;
+    if (!m_replotted || sinceReplot > kReplotIntervalNs) {
+        Replot();
+    } else {
+        m_replot_tail.Hold(kReplotIntervalNs - sinceReplot);
+    }
+}
+
+void PeopleNavMainWidget::AddTrackPoint(double x, double y)
+{
+    // The curve mirrors the walk's thinned copy, changed in place where it
+    // can be.
+    switch (m_walk.Append(x, y)) {
+    case WalkTrack::APPENDED:
+        m_track->addData(m_walk.Drawn().last().x(), m_walk.Drawn().last().y());
+        break;
+    case WalkTrack::END_REPLACED: {
+        auto last = m_track->data()->end() - 1;
+        last->key = m_walk.Drawn().last().x();
+        last->value = m_walk.Drawn().last().y();
+        break;
+    }
+    case WalkTrack::REDRAWN: {
+        const QVector<QPointF>& drawn = m_walk.Drawn();
+        QVector<QCPCurveData> points;
+        points.reserve(drawn.size());
+        for (int i = 0; i < drawn.size(); ++i) {
+            points.append(QCPCurveData(i, drawn.at(i).x(), drawn.at(i).y()));
+        }
+        m_track->data()->set(points, true);
+        break;
+    }
+    }
+}
+
+void PeopleNavMainWidget::Replot()
+{
+    m_last_replot_ns = m_clock.NowNs();
+    m_replotted = true;
+    m_replot_tail.Done();
     ui->custom_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
@@ -256,12 +300,13 @@ void PeopleNavMainWidget::on_btn_clear_track_clicked()
         DialogSeam::ShowCritical(this, QStringLiteral("错误"), QStringLiteral("未成功连接设备"));
     }
     ui->label->clear();
+    m_walk.Clear();
     m_track->data()->clear();
     m_drop = true;
     ui->custom_plot->yAxis->setRange(-1, 1);
     ui->custom_plot->xAxis->setRange(-1, 1);
     InitZero();
-    ui->custom_plot->replot(QCustomPlot::rpQueuedReplot);
+    Replot();
     SendDataHandleManager::GetInstance()->SendMessageToIMU(IMU_MSG_SEND_RAW, QByteArray(kResetCommand),
                                                            QVariant());
     QTimer::singleShot(kDropAfterClearMs, this, [this] { m_drop = false; });

@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "widgets/singleTools/PageClock.h"
+#include "widgets/singleTools/TrailingRefresh.h"
+#include "widgets/singleTools/peopleNavPage/WalkTrack.h"
 #include "workerThread/PayloadTypes.h"
 
 class AutoResizer;
@@ -38,8 +40,9 @@ public:
     // sample of zeros.
     static PeopleNavPayload SampleFromVariant(const QVariant& var);
 
-    // Read access for tests.
+    // Read access for tests and benchmarks.
     QCPCurve* Track() const { return m_track; }
+    const WalkTrack& Walk() const { return m_walk; }
     QCPItemRect* OriginMarker() const { return m_origin; }
     bool IsDropping() const { return m_drop; }
     bool IsPaused() const { return m_paused; }
@@ -72,6 +75,8 @@ private:
     void InitZero();
     void InitAutoZoomTimer();
     void UpdateLabels(const PeopleNavPayload& sample);
+    void AddTrackPoint(double x, double y);
+    void Replot();
 
     int m_delay_s = 10;
     QString m_record_path; // file of the recording this page started last
@@ -93,6 +98,13 @@ private:
     qint64 m_start_ns = 0;
     double m_last_label_time = 0.0;
     PageClock m_clock;
+    // The whole walk, and the thinned copy the curve draws.
+    WalkTrack m_walk;
+    // Replots at most every 40 ms; the newest point is drawn when that runs
+    // out.
+    qint64 m_last_replot_ns = 0;
+    bool m_replotted = false;
+    TrailingRefresh m_replot_tail;
 };
 
 #endif // PEOPLENAVMAINWIDGET_H
