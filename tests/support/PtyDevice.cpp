@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/ioctl.h>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>
@@ -72,15 +71,6 @@ bool PtyDevice::Write(const QByteArray& bytes)
         ::poll(&pfd, 1, 10);
     }
     return true;
-}
-
-int PtyDevice::PendingToApplication() const
-{
-    int pending = -1;
-    if (m_slaveKeepAlive < 0 || ::ioctl(m_slaveKeepAlive, FIONREAD, &pending) != 0) {
-        return -1;
-    }
-    return pending;
 }
 
 QByteArray PtyDevice::ReadAvailable(int timeoutMs)
