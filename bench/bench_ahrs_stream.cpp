@@ -30,6 +30,7 @@
 #include <unistd.h>
 
 #include "commom/Global.h"
+#include "ProcessStats.h"
 #include "commom/StartUp.h"
 #include "controls/QADI.h"
 #include "controls/QCompass.h"
@@ -66,27 +67,6 @@ signals:
     void SignalOpenSerial();
     void SignalCloseSerial();
 };
-
-long StatusKb(const char* key)
-{
-    QFile f("/proc/self/status");
-    if (!f.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith(key)) {
-            return line.mid(int(std::strlen(key))).trimmed().split(' ').value(0).toLong();
-        }
-    }
-    return -1;
-}
-
-double CpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 QByteArray AhrsFrame(uint32_t n)
 {

@@ -20,26 +20,13 @@
 
 #include <qcustomplot.h>
 
+#include "ProcessStats.h"
 #include "commom/StartUp.h"
 #include "widgets/singleTools/peopleNavPage/PeopleNavMainWidget.h"
 #include "workerThread/MessageIds.h"
 #include "workerThread/PayloadTypes.h"
 
 namespace {
-
-long StatusKb(const char* key)
-{
-    QFile f("/proc/self/status");
-    if (!f.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith(key)) {
-            return line.mid(int(std::strlen(key))).trimmed().split(' ').value(0).toLong();
-        }
-    }
-    return -1;
-}
 
 // A walk along a meandering path with a slow turn, about 1.4 m/s.
 PeopleNavPayload Sample(long n, int rate)
