@@ -56,11 +56,21 @@ bool CheckedFile::Write(const char* data, qint64 size)
     if (!m_file.isOpen()) {
         return Fail(WriteErrorText(m_path, QStringLiteral("文件未打开")));
     }
-    const qint64 written = m_file.write(data, size);
-    if (written != size) {
-        return Fail(WriteErrorText(m_path, m_file.errorString()));
+    // A write the system takes only in part carries no reason; the attempt
+    // with the rest meets the system's own (a full disk says so).
+    qint64 done = 0;
+    bool retried = false;
+    while (done < size) {
+        const qint64 written = m_file.write(data + done, size - done);
+        if (written > 0) {
+            done += written;
+            m_written += written;
+        } else if (retried) {
+            return Fail(WriteErrorText(m_path, m_file.errorString()));
+        } else {
+            retried = true;
+        }
     }
-    m_written += written;
     return true;
 }
 
@@ -69,7 +79,9 @@ bool CheckedFile::Flush()
     if (Failed()) {
         return false;
     }
-    if (m_file.isOpen() && !m_file.flush()) {
+    // As with a write: a buffer handed over in part leaves no reason, the
+    // second attempt gets it.
+    if (m_file.isOpen() && !m_file.flush() && !m_file.flush()) {
         return Fail(WriteErrorText(m_path, m_file.errorString()));
     }
     return true;

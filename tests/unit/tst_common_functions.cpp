@@ -13,11 +13,49 @@
 #include <iostream>
 #include <sstream>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "commom/CheckedFile.h"
 #include "commom/CommonFunction.h"
 #include "commom/ThrottledLog.h"
 
 namespace {
+
+// Writes 1500 bytes through CheckedFile in a child whose files may not grow
+// beyond 1000 bytes; returns the child's error text.
+QString WriteBeyondSizeLimit(const QString& path, QIODevice::OpenMode mode)
+{
+    int fds[2];
+    if (pipe(fds) != 0) {
+        return QStringLiteral("no pipe");
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{1000, 1000};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        CheckedFile file(path);
+        const bool ok = file.Open(mode) && file.Write(QByteArray(1500, 'x')) && file.Close();
+        const QByteArray text = ok ? QByteArray("written") : file.ErrorText().toUtf8();
+        (void)!write(fds[1], text.constData(), size_t(text.size()));
+        _exit(0);
+    }
+    close(fds[1]);
+    QByteArray text;
+    char buffer[512];
+    ssize_t n;
+    while ((n = read(fds[0], buffer, sizeof buffer)) > 0) {
+        text.append(buffer, int(n));
+    }
+    close(fds[0]);
+    waitpid(child, nullptr, 0);
+    return QString::fromUtf8(text);
+}
 
 const unsigned char kCheck[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
 
@@ -388,6 +426,15 @@ private slots:
             ok = full.Close() && ok;
             QVERIFY(!ok);
             QVERIFY(full.ErrorText().startsWith(QStringLiteral("文件写入失败：/dev/full")));
+        }
+
+        // A block the system takes only in part (a file size limit here, a
+        // filling disk in use) is a failure with the system's reason.
+        for (const QIODevice::OpenMode mode : {QIODevice::OpenMode(QIODevice::WriteOnly), QIODevice::WriteOnly | QIODevice::Unbuffered}) {
+            const QString reason = WriteBeyondSizeLimit(dir.filePath("limited.dat"), mode);
+            QVERIFY2(reason.startsWith(QStringLiteral("文件写入失败：") + dir.filePath("limited.dat") + "（")
+                         && reason.endsWith(QString::fromLocal8Bit(strerror(EFBIG)) + "）"),
+                     qPrintable(reason));
         }
 
         CheckedFile good(dir.filePath("good.dat"));
