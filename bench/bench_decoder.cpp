@@ -6,9 +6,11 @@
 // bytes) for both, their ratio, and how many lines the decoding added to the
 // diagnostic log.
 //
-//   bench_decoder [type=0|5] [megabytes=300] [folder=temporary] [plain=1]
+//   bench_decoder [type=0|5] [megabytes=300] [folder=temporary] [plain=1] [threads=-1]
 //
-// plain=0 leaves out the plain decoder (for profiling the decoder alone).
+// plain=0 leaves out the plain decoder (for profiling the decoder alone);
+// threads: row-formatting threads beside the decoding thread (-1: one less
+// than the cores, 0: the decoding thread formats every row itself).
 
 #include "commom/Global.h"
 #include "commom/Logger.h"
@@ -187,6 +189,7 @@ int main(int argc, char* argv[])
         }
     });
     g_decode_exit = false;
+    WorkerThreadDecode::SetRowThreads(argc > 5 ? std::atoi(argv[5]) : -1);
     const Timing decoder = Measure([&] { worker.slot_do_file_decode(source, folder, type); });
     Logger::Flush();
     const int logLines = CountLogLines(logFolder) - logBefore;

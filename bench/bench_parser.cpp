@@ -1,5 +1,5 @@
 // Throughput of the device-frame parser, alone and with the dispatch of
-// every frame onto the message bus, over a 16 MB in-memory stream of AHRS
+// every frame onto the message bus, over a 16 MiB in-memory stream of AHRS
 // frames mixed with 10 % corrupted bytes: runs of random bytes between the
 // frames, and now and then a damaged byte inside a frame.
 
@@ -65,7 +65,7 @@ int main(int argc, char* argv[])
     const int size = 16 * 1024 * 1024;
     const QByteArray stream = MakeStream(size);
     const auto* data = reinterpret_cast<const uint8_t*>(stream.constData());
-    const double mb = size / (1024.0 * 1024.0);
+    const double mib = size / (1024.0 * 1024.0);
 
     // Parser alone, in reads of 4 KB.
     auto parser = std::make_unique<FrameParser>();
@@ -83,8 +83,8 @@ int main(int argc, char* argv[])
         }
     }
     double secs = Seconds(start);
-    std::printf("parser alone:        %8.1f MB/s  %10.0f frames/s  (%llu good frames, %u CRC failures per pass)\n",
-                3 * mb / secs, frames / secs, static_cast<unsigned long long>(frames / 3), parser->FailureCount() / 3);
+    std::printf("parser alone:        %8.1f MiB/s  %10.0f frames/s  (%llu good frames, %u CRC failures per pass)\n",
+                3 * mib / secs, frames / secs, static_cast<unsigned long long>(frames / 3), parser->FailureCount() / 3);
 
     // Parser and dispatcher: each AHRS frame becomes two bus answers.
     uint64_t answers = 0;
@@ -97,7 +97,7 @@ int main(int argc, char* argv[])
         worker.ParseChunk(data + at, count);
     }
     secs = Seconds(start);
-    std::printf("parser and dispatch: %8.1f MB/s  %10.0f frames/s  (%llu frames published)\n", mb / secs,
+    std::printf("parser and dispatch: %8.1f MiB/s  %10.0f frames/s  (%llu frames published)\n", mib / secs,
                 answers / secs, static_cast<unsigned long long>(answers));
     return 0;
 }

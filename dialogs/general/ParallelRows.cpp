@@ -65,10 +65,11 @@ void ParallelRows::Submit()
 
 void ParallelRows::FormatAndWrite(uint64_t turn, const QByteArray& batch)
 {
-    // Zeroed like the decoder's own payload buffer; each frame's bytes past
-    // its length are zeroed again before the row reads them.
-    std::unique_ptr<uint8_t[]> payload(new uint8_t[kPayloadBufferSize]());
-    uint32_t highWater = 0;
+    // Zeroed like the decoder's own payload buffer, one for each thread;
+    // each frame's bytes past its length are zeroed again before the row
+    // reads them.
+    thread_local std::unique_ptr<uint8_t[]> payload(new uint8_t[kPayloadBufferSize]());
+    thread_local uint32_t highWater = 0;
     TableTextBuffer text;
     // Rows take two to three times the bytes of their frames.
     text.Reserve(3 * static_cast<qint64>(batch.size()));
