@@ -21,8 +21,36 @@ bool SimpleSetting::SetValue(const QString& group, const QString& key, const QVa
     m_setting->beginGroup(group);
     m_setting->setValue(key, value);
     m_setting->endGroup();
+    return Synced();
+}
+
+bool SimpleSetting::Synced()
+{
     m_setting->sync();
-    return m_setting->status() == QSettings::NoError;
+    if (m_setting->status() == QSettings::NoError) {
+        return true;
+    }
+    // A QSettings keeps its first failure for good, so whether this change
+    // reached the file is learnt from a fresh object given everything the
+    // old one holds (the changes not saved yet included). It takes over
+    // once it has saved; otherwise the old one keeps the changes.
+    QVariantMap values;
+    const QStringList keys = m_setting->allKeys();
+    for (const QString& key : keys) {
+        values.insert(key, m_setting->value(key));
+    }
+    QSettings* fresh = new QSettings(m_setting->fileName(), QSettings::IniFormat);
+    fresh->clear();
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        fresh->setValue(it.key(), it.value());
+    }
+    fresh->sync();
+    const bool saved = fresh->status() == QSettings::NoError;
+    if (saved) {
+        std::swap(m_setting, fresh);
+    }
+    delete fresh;
+    return saved;
 }
 
 QVariant SimpleSetting::Value(const QString& group, const QString& key, const QVariant& defaultValue)
@@ -49,8 +77,7 @@ bool SimpleSetting::Remove(const QString& group, const QString& key)
     m_setting->beginGroup(group);
     m_setting->remove(key);
     m_setting->endGroup();
-    m_setting->sync();
-    return m_setting->status() == QSettings::NoError;
+    return Synced();
 }
 
 QStringList SimpleSetting::ChildKeys(const QString& group)

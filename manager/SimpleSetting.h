@@ -37,6 +37,9 @@ public:
     QSettings* GetSetting();
 
 private:
+    // Writes the changes to the file; false when they could not be saved.
+    bool Synced();
+
     mutable QMutex m_mutex;
     QSettings* m_setting = nullptr;
 };

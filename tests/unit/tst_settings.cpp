@@ -267,6 +267,20 @@ private slots:
         QVERIFY(QFileInfo(ConfigDir() + "/config.ini").isDir());
     }
 
+    // Once the folder can be written again, the next change is saved with
+    // the one that was not, and is not reported as failed.
+    void changesSavedOnceWritableAgain()
+    {
+        WriteAll(ConfigDir(), "not a folder");
+        SimpleSetting setting(ConfigDir() + "/config.ini");
+        QVERIFY(!setting.SetValue("port", "baudIndex", 3));
+        QVERIFY(QFile::remove(ConfigDir()) && QDir().mkpath(ConfigDir()));
+        QVERIFY(setting.SetValue("version", "number", "2.0.0"));
+        QCOMPARE(setting.StatusText(), QString());
+        const QByteArray saved = ReadAll(ConfigDir() + "/config.ini");
+        QVERIFY2(saved.contains("[port]\nbaudIndex=3\n") && saved.contains("[version]\nnumber=2.0.0\n"), saved);
+    }
+
     void manyThreadsShareOneSettingsFile()
     {
         SimpleSetting setting(ConfigDir() + "/threads.ini");
