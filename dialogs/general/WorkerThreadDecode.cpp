@@ -159,6 +159,10 @@ void WorkerThreadDecode::slot_do_file_decode(QString file_to_Name, QString desti
     m_failureText.clear();
     m_skippedLines = 0;
 
+    m_out.reset();
+    m_waistOut.reset();
+    m_rightFootOut.reset();
+    m_leftFootOut.reset();
     if (decode_type == DECODE_WAIST_FEET) {
         m_waistPath = destination + "/腰部_output_" + baseName + ".txt";
         m_rightFootPath = destination + "/右足_output_" + baseName + ".txt";
@@ -167,7 +171,8 @@ void WorkerThreadDecode::slot_do_file_decode(QString file_to_Name, QString desti
         m_out.reset(new DecodeOutput(m_outPath));
     }
     const int threads = s_rowThreads < 0 ? ParallelRows::UsefulThreads() : s_rowThreads.load();
-    const bool rowsStandAlone = decode_type == DECODE_AHRS || (decode_type >= DECODE_ARRAY4 && decode_type <= DECODE_IMU33)
+    const bool rowsStandAlone = decode_type == DECODE_AHRS
+                                || (decode_type >= DECODE_ARRAY4 && decode_type <= DECODE_IMU33)
                                 || decode_type == DECODE_BDDB_SENSOR || decode_type == DECODE_SYNC_ATTITUDE;
     m_rows.reset();
     if (rowsStandAlone && threads > 0) {

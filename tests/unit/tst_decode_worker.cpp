@@ -115,7 +115,8 @@ public:
         if (r == 0) {
             out += Payload(int(Next() % 40)); // garbage between frames
         }
-        QByteArray frame = BuildDeviceFrame(id, r == 1 ? payload.left(int(Next() % uint32_t(payload.size()))) : payload);
+        QByteArray frame =
+            BuildDeviceFrame(id, r == 1 ? payload.left(int(Next() % uint32_t(payload.size()))) : payload);
         if (r == 2) {
             const int at = 2 + int(Next() % uint32_t(frame.size() - 2));
             frame[at] = char(frame[at] ^ (1 << (Next() % 8)));
@@ -762,8 +763,9 @@ private slots:
         newRow("array 8", int(DECODE_ARRAY8), 5u, QStringList{"output_rec.txt 9d6e86518123e09d"});
         newRow("array 32", int(DECODE_ARRAY32), 6u, QStringList{"output_rec.txt eccbd334f0a4e3ad"});
         newRow("33-imu", int(DECODE_IMU33), 7u, QStringList{"output_rec.txt 969f4bb6bce53cc5"});
-        newRow("waist and feet", int(DECODE_WAIST_FEET), 8u, QStringList{"右足_output_rec.txt f34c32919db8cfc1", "左足_output_rec.txt 8b51adc590a0d28d",
-                                   "腰部_output_rec.txt f532f409d797a365"});
+        newRow("waist and feet", int(DECODE_WAIST_FEET), 8u,
+               QStringList{"右足_output_rec.txt f34c32919db8cfc1", "左足_output_rec.txt 8b51adc590a0d28d",
+                           "腰部_output_rec.txt f532f409d797a365"});
         newRow("bd db sensor", int(DECODE_BDDB_SENSOR), 9u, QStringList{"output_rec.txt 4f95e7ff7f5aa7ed"});
         newRow("sync attitude", int(DECODE_SYNC_ATTITUDE), 10u, QStringList{"output_rec.txt 56155d7723b8e82e"});
         newRow("can log", int(DECODE_CAN_LOG), 11u, QStringList{"output_rec.txt e7dadc721f94eee6"});
