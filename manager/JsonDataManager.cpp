@@ -1,11 +1,12 @@
 #include "manager/JsonDataManager.h"
 
+#include "commom/CheckedFile.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 std::unique_ptr<JsonDataManager> JsonDataManager::m_instance;
 
@@ -45,12 +46,8 @@ void JsonDataManager::WriteDisplayAreaName(const QString& name)
 {
     QJsonObject object;
     object.insert(QStringLiteral("display"), QJsonArray{name});
-    // Written aside and renamed over the old file, so that a crash or a full
-    // disk never leaves a truncated file behind.
-    QSaveFile file(FilePath());
-    if (!file.open(QIODevice::WriteOnly)) {
-        return;
-    }
-    file.write(QJsonDocument(object).toJson(QJsonDocument::Indented));
-    file.commit();
+    // Replaced whole or not at all, so that a crash or a full disk never
+    // leaves a truncated file behind. A choice that cannot be remembered is
+    // only logged: the next start simply shows no page.
+    CheckedFile::WriteAll(FilePath(), QJsonDocument(object).toJson(QJsonDocument::Indented));
 }

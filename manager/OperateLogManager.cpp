@@ -1,12 +1,12 @@
 #include "manager/OperateLogManager.h"
 
+#include "commom/CheckedFile.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QMutexLocker>
-#include <QTextStream>
 
 std::unique_ptr<OperateLogManager> OperateLogManager::m_instance;
 
@@ -44,12 +44,11 @@ void OperateLogManager::recordLog(const QString& text)
                              QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss:zzz")))
                          + text;
     if (!m_logFilePath.isEmpty()) {
-        QFile file(m_logFilePath);
-        if (file.open(QIODevice::ReadWrite | QIODevice::Append)) {
-            QTextStream stream(&file);
-            stream << line << "\r\n";
-            stream.flush();
-            file.close();
+        // A line that cannot be stored is logged as such and still shown.
+        CheckedFile file(m_logFilePath);
+        if (file.Open(QIODevice::ReadWrite | QIODevice::Append)) {
+            file.Write((line + QStringLiteral("\r\n")).toUtf8());
+            file.Close();
         }
     }
     emit SignalOutputOperateLog(line);
