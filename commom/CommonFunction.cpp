@@ -18,6 +18,7 @@
 #include <QTextCodec>
 #include <QTextStream>
 #include <QTimer>
+#include <QVector>
 #include <QWidget>
 
 #include <array>
@@ -94,6 +95,9 @@ static_assert(kModbusHigh[1] == 0xC0 && kModbusLow[1] == 0xC1, "MODBUS tables");
 
 // Waits in a local event loop ended by a single-shot timer. Without an
 // application object there is no event loop to keep alive, so just sleep.
+// The wait loops now running on this thread, innermost last.
+thread_local QVector<QEventLoop*> t_waitLoops;
+
 void RunWaitLoop(int milliseconds, Qt::TimerType type)
 {
     if (milliseconds < 0) {
@@ -109,7 +113,9 @@ void RunWaitLoop(int milliseconds, Qt::TimerType type)
     timer.setTimerType(type);
     QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
     timer.start(milliseconds);
+    t_waitLoops.append(&loop);
     loop.exec();
+    t_waitLoops.removeOne(&loop);
 }
 
 bool NeedsCsvQuoting(const QString& field)
@@ -369,6 +375,13 @@ void MSleepNonBlock(unsigned int milliseconds)
 {
     const int ms = milliseconds > static_cast<unsigned int>(INT_MAX) ? INT_MAX : static_cast<int>(milliseconds);
     RunWaitLoop(ms, Qt::PreciseTimer);
+}
+
+void EndNonBlockWaits()
+{
+    for (QEventLoop* loop : qAsConst(t_waitLoops)) {
+        loop->quit();
+    }
 }
 
 void WaitFunNonBlock(int seconds)

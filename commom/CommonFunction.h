@@ -61,6 +61,10 @@ QString GetCurrentDateTime(const QString& format);
 // plain sleep when there is no application object.
 void MSleepNonBlock(unsigned int milliseconds);
 void WaitFunNonBlock(int seconds);
+// Ends every one of those waits now running on the calling thread (called
+// from inside one of them): each returns as if its time were up, once the
+// waits nested inside it have returned.
+void EndNonBlockWaits();
 
 // ---- Images and style ------------------------------------------------------
 

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QVector>
 
 #include <boost/stacktrace.hpp>
 
@@ -61,6 +62,99 @@ void OnFatalSignal(int signo)
     ::raise(signo);
 }
 
+// One mapped file of a process, from its /proc/<pid>/maps.
+struct Mapping
+{
+    quint64 start = 0;
+    quint64 end = 0;
+    quint64 offset = 0;
+    QByteArray path;
+};
+
+QVector<Mapping> ParseMaps(const QByteArray& text)
+{
+    QVector<Mapping> maps;
+    for (const QByteArray& line : text.split('\n')) {
+        // start-end perms offset dev inode path
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 6 || !fields.at(5).startsWith('/')) {
+            continue;
+        }
+        const QList<QByteArray> range = fields.at(0).split('-');
+        bool ok1 = false;
+        bool ok2 = false;
+        bool ok3 = false;
+        Mapping m;
+        m.start = range.value(0).toULongLong(&ok1, 16);
+        m.end = range.value(1).toULongLong(&ok2, 16);
+        m.offset = fields.at(2).toULongLong(&ok3, 16);
+        // A path may hold blanks.
+        m.path = fields.mid(5).join(' ');
+        if (ok1 && ok2 && ok3 && m.start < m.end) {
+            maps.append(m);
+        }
+    }
+    return maps;
+}
+
+const Mapping* MappingAt(const QVector<Mapping>& maps, quint64 address)
+{
+    for (const Mapping& m : maps) {
+        if (address >= m.start && address < m.end) {
+            return &m;
+        }
+    }
+    return nullptr;
+}
+
+// The address in this process of the byte at fileOffset of the file, when
+// this process has that part of the file mapped.
+quint64 AddressNow(const QVector<Mapping>& now, const QByteArray& path, quint64 fileOffset)
+{
+    for (const Mapping& m : now) {
+        if (m.path == path && fileOffset >= m.offset && fileOffset < m.offset + (m.end - m.start)) {
+            return m.start + (fileOffset - m.offset);
+        }
+    }
+    return 0;
+}
+
+// The frames of a dump, each as "N# function in file+0xoffset at source":
+// with the memory map saved beside the dump, a frame in a shared library
+// is named by the library and its offset in the file (ASLR put the library
+// elsewhere in this process), and named by function too when this process
+// has the same library loaded.
+QString FormatTrace(const boost::stacktrace::stacktrace& trace, const QVector<Mapping>& then)
+{
+    QFile selfMaps("/proc/self/maps");
+    const QVector<Mapping> now = selfMaps.open(QIODevice::ReadOnly) ? ParseMaps(selfMaps.readAll()) : QVector<Mapping>();
+    QStringList lines;
+    for (std::size_t i = 0; i < trace.size(); ++i) {
+        const boost::stacktrace::frame& frame = trace[i];
+        const quint64 address = reinterpret_cast<quintptr>(frame.address());
+        const Mapping* mapping = MappingAt(then, address);
+        QString line = QString("%1# ").arg(i, 2);
+        if (mapping == nullptr) {
+            const std::string name = frame.name();
+            line += (name.empty() ? QString("0x%1").arg(address, 0, 16) : QString::fromStdString(name));
+            lines.append(line);
+            continue;
+        }
+        const quint64 fileOffset = address - mapping->start + mapping->offset;
+        const quint64 here = AddressNow(now, mapping->path, fileOffset);
+        const boost::stacktrace::frame resolved(reinterpret_cast<const void*>(static_cast<quintptr>(here)));
+        const std::string name = here != 0 ? resolved.name() : std::string();
+        line += (name.empty() ? QString("??") : QString::fromStdString(name)) + " in "
+                + QString::fromLocal8Bit(mapping->path) + QString("+0x%1").arg(fileOffset, 0, 16);
+        const std::string source = here != 0 ? resolved.source_file() : std::string();
+        if (!source.empty()) {
+            line += QString(" at %1:%2").arg(QString::fromStdString(source)).arg(resolved.source_line());
+        }
+        lines.append(line);
+    }
+    return lines.join('\n') + '\n';
+}
+
 } // namespace
 
 QString CrashHandler::DefaultFolder()
@@ -111,10 +205,17 @@ QStringList CrashHandler::ReportPreviousDumps(const QString& dumpFolder)
         // our own code in the dump resolve against this same binary.
         boost::stacktrace::stacktrace trace = boost::stacktrace::stacktrace::from_dump(input);
         input.close();
-        std::ostringstream text;
-        text << trace;
-        QString report = QString::fromStdString(text.str());
         const QString mapsPath = path.left(path.size() - 5) + ".maps";
+        QString report;
+        QFile maps(mapsPath);
+        if (maps.open(QIODevice::ReadOnly)) {
+            report = FormatTrace(trace, ParseMaps(maps.readAll()));
+            maps.close();
+        } else {
+            std::ostringstream text;
+            text << trace;
+            report = QString::fromStdString(text.str());
+        }
         LOG_INFO() << "上次运行崩溃，堆栈记录" << name << ":\n" << report;
         traces.append(report);
         QFile::rename(path, path + ".reported");

@@ -13,7 +13,9 @@ class NotifyMsgManager : public QObject
 {
     Q_OBJECT
 public:
-    enum PageTypeId { PAGE_TYPE_STATUS = 0 };
+    // PAGE_TYPE_STATUS_END marks the last text of a request: the request
+    // has ended and the page may start another.
+    enum PageTypeId { PAGE_TYPE_STATUS = 0, PAGE_TYPE_STATUS_END = 1 };
 
     static NotifyMsgManager* GetInstance();
     ~NotifyMsgManager() override;

@@ -71,6 +71,7 @@ void WorkerThread::InitVersionTimer()
             if (m_version_timer && m_version_timer->isActive()) {
                 LOG_DEBUG() << "超时,终止版本号请求";
                 m_version_timer->stop();
+                emit SignalVersionUnanswered();
             }
         });
     }
@@ -142,6 +143,28 @@ void WorkerThread::StopVersionPollingOnFirstVersion()
     m_first_version = true;
 }
 
+bool WorkerThread::LinkAlive(quint64 link) const
+{
+    return !m_stopping.load() && m_link.load() == link && m_pSerialPort && m_pSerialPort->IsOpen();
+}
+
+void WorkerThread::AbandonRequests()
+{
+    m_stopping.store(true);
+    m_link.fetch_add(1);
+}
+
+void WorkerThread::EndLink()
+{
+    m_link.fetch_add(1);
+    OnLinkEnded();
+    // The waits of the requests made on this connection return now and see
+    // that it has ended. The upgrade engine's own waits are its business.
+    if (!m_upgrade_owns_port.load()) {
+        EndNonBlockWaits();
+    }
+}
+
 void WorkerThread::ConnectReadHandler()
 {
     DisconnectReadHandler();
@@ -193,6 +216,7 @@ void WorkerThread::OpenFirstTime()
     }
     DrainPort();
     ConnectReadHandler();
+    m_link.fetch_add(1);
     LOG_DEBUG() << "请求版本号";
     SetVersionTimerStatus(true);
     emit SignalSerialIsOpen(SERIAL_STATE_OPENED);
@@ -214,6 +238,7 @@ void WorkerThread::Reopen()
         return;
     }
     ConnectReadHandler();
+    m_link.fetch_add(1);
     LOG_DEBUG() << "打开串口" << " 串口号：" << m_pSerialPort->PortName() << "波特率：" << static_cast<int>(m_baud);
     InitParseStatus();
     SetVersionTimerStatus(true);
@@ -224,8 +249,14 @@ void WorkerThread::Reopen()
 
 void WorkerThread::slot_close_serial_port()
 {
+    ClosePort();
+    emit SignalSerialIsOpen(SERIAL_STATE_CLOSED);
+}
+
+void WorkerThread::ClosePort()
+{
+    EndLink();
     if (!m_pSerialPort || !m_pSerialPort->IsOpen()) {
-        emit SignalSerialIsOpen(SERIAL_STATE_CLOSED);
         return;
     }
     LOG_DEBUG() << "CloseSerialPort 关闭串口";
@@ -237,7 +268,16 @@ void WorkerThread::slot_close_serial_port()
     DrainPort();
     m_pSerialPort->Close();
     m_first_version = false;
-    emit SignalSerialIsOpen(SERIAL_STATE_CLOSED);
+}
+
+void WorkerThread::slot_release()
+{
+    AbandonRequests();
+    // No state report: nobody listens for this worker any more.
+    ClosePort();
+    // Posted from this thread, the deletion waits until the event loop that
+    // runs now has returned: a request whose wait this runs in unwinds first.
+    deleteLater();
 }
 
 void WorkerThread::slot_port_unplugged()
@@ -246,6 +286,7 @@ void WorkerThread::slot_port_unplugged()
     SetVersionTimerStatus(false);
     DisconnectReadHandler();
     m_first_version = false;
+    EndLink();
     emit SignalSerialIsOpen(SERIAL_STATE_CLOSED);
 }
 
@@ -266,7 +307,10 @@ qint64 WorkerThread::WriteBytes(const char* data, qint64 count)
     {
         std::lock_guard<std::mutex> lock(m_write_mutex);
         if (!m_pSerialPort || !m_pSerialPort->IsOpen() || !m_pSerialPort->IsWritable()) {
-            LOG_DEBUG() << "m_pSerialPort not write";
+            int held = 0;
+            if (m_not_writable_log.Allow(&held)) {
+                LOG_DEBUG() << "m_pSerialPort not write" << (held > 0 ? QString("(另有%1次)").arg(held) : QString());
+            }
             return -1;
         }
         accepted = m_pSerialPort->Write(data, count);

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "commom/ThrottledLog.h"
 #include "workerThread/FrameParser.h"
 #include "workerThread/PayloadTypes.h"
 #include "workerThread/SerialPort.h"
@@ -72,6 +73,18 @@ public:
     // are dropped meanwhile.
     bool IsUpgradeRunning() const { return m_upgrade_owns_port.load(); }
 
+    // Every request belongs to the connection it was made on. A connection
+    // ends when the port is closed, lost or handed to the upgrade engine, or
+    // when the worker is being stopped; a later open is another connection.
+    // A request takes CurrentLink() as it starts and goes on (waits, sends)
+    // only while LinkAlive() holds for it.
+    quint64 CurrentLink() const { return m_link.load(); }
+    bool LinkAlive(quint64 link) const;
+    // Any thread: ends the connection for every request now pending and
+    // refuses new ones, so that nothing waits on a worker being stopped.
+    void AbandonRequests();
+    bool IsStopping() const { return m_stopping.load(); }
+
     // The port object (null before the first open); for diagnostics and
     // tests.
     SerialPort* GetSerialPort() const { return m_pSerialPort; }
@@ -82,6 +95,9 @@ public:
 
 signals:
     void SignalSerialIsOpen(SerialState state);
+    // The port is open but the device sent no version record within the
+    // polling time.
+    void SignalVersionUnanswered();
 
 public slots:
     // Read handler, connected to the port's ready-read.
@@ -89,6 +105,10 @@ public slots:
 
     void slot_open_serial_port();
     void slot_close_serial_port();
+    // The end of the worker: abandons every request, closes the port and
+    // deletes the worker once control is back in the thread's own event
+    // loop, never inside a request's wait.
+    void slot_release();
     // true opens (or reopens) the port, false closes it.
     void slot_auto_connection_serial_port(bool status);
 
@@ -119,6 +139,10 @@ protected:
     qint64 WriteBytes(const char* data, qint64 count);
     // Called once the first version record after an open has arrived.
     void StopVersionPollingOnFirstVersion();
+    // The connection has ended (worker thread): pending waits end at once.
+    void EndLink();
+    // What a subclass must end with the connection.
+    virtual void OnLinkEnded() {}
 
     FrameParser m_parse;
     std::mutex m_write_mutex;
@@ -129,8 +153,13 @@ protected:
     BaudRateType m_baud = BAUD115200;
     QMetaObject::Connection m_read_connection;
     std::atomic<bool> m_upgrade_owns_port{false};
+    std::atomic<quint64> m_link{0};
+    std::atomic<bool> m_stopping{false};
+    ThrottledLog m_not_writable_log;
 
 private:
+    // Ends the connection and closes the port, without a state report.
+    void ClosePort();
     void OpenFirstTime();
     void Reopen();
     void slot_port_unplugged();

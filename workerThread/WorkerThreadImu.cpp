@@ -404,12 +404,81 @@ void WorkerThreadImu::Write33IMUDataToFile(const QByteArray& bytes)
 
 // ---- Requests ----
 
+namespace {
+
+const char* const kLinkEndedSuffix = "（设备连接已断开）";
+const char* const kBusyText = "上一个参数请求尚未完成，本次请求未执行";
+
+// Name of a parameter in the write's final status.
+const char* ParamName(uint32_t id)
+{
+    switch (id) {
+    case 25: return "初始数据流状态";
+    case 3: return "波特率";
+    case 21: return "更新率";
+    case 31: return "滤波器";
+    case 5: return "自动扣零偏";
+    case 4: return "安装偏差角";
+    default: return "";
+    }
+}
+
+// Marks a parameter request as running for its whole run, waits included.
+class ParamRequestScope
+{
+public:
+    explicit ParamRequestScope(bool& running) : m_running(running) { m_running = true; }
+    ~ParamRequestScope() { m_running = false; }
+    ParamRequestScope(const ParamRequestScope&) = delete;
+    ParamRequestScope& operator=(const ParamRequestScope&) = delete;
+
+private:
+    bool& m_running;
+};
+
+} // namespace
+
 void WorkerThreadImu::SendStatus(const char* text)
 {
     if (text) {
-        NotifyMsgManager::GetInstance()->SendLogMsg(QStringLiteral("ImuParameterConfigWidget"),
-                                                    NotifyMsgManager::PAGE_TYPE_STATUS, text);
+        SendStatus(QString::fromUtf8(text), false);
     }
+}
+
+void WorkerThreadImu::SendStatus(const QString& text, bool last)
+{
+    NotifyMsgManager::GetInstance()->SendLogMsg(
+        QStringLiteral("ImuParameterConfigWidget"),
+        last ? NotifyMsgManager::PAGE_TYPE_STATUS_END : NotifyMsgManager::PAGE_TYPE_STATUS, text);
+}
+
+void WorkerThreadImu::OnLinkEnded()
+{
+    // A table read waits for answers that can no longer come.
+    if (m_table_read_mode == 1) {
+        m_table_read_mode = 0;
+        SendToPages(PAGE_MSG_PARAM_TABLE_READ, QVariant(static_cast<int>(PARAM_TABLE_READ_CRC_FAILED)),
+                    QString("已收到参数:%1/%2,设备连接已断开").arg(m_table.size()).arg(m_table_expected));
+    }
+}
+
+bool WorkerThreadImu::RefuseWhileParamRequestRuns(int id, int tableType)
+{
+    if (!m_param_request_running) {
+        return false;
+    }
+    LOG_DEBUG() << "参数请求进行中,拒绝请求" << id;
+    const QString busy = QString::fromUtf8(kBusyText);
+    if (id == IMU_MSG_PARAM_TABLE) {
+        if (tableType == PARAM_TABLE_WRITE) {
+            SendToPages(PAGE_MSG_PARAM_TABLE_WRITE, QVariant(static_cast<int>(PARAM_TABLE_WRITE_INTERRUPTED)), busy);
+        } else {
+            SendToPages(PAGE_MSG_PARAM_TABLE_READ, QVariant(static_cast<int>(PARAM_TABLE_READ_CRC_FAILED)), busy);
+        }
+    } else {
+        SendStatus(QString::fromUtf8("状态：") + busy, true);
+    }
+    return true;
 }
 
 void WorkerThreadImu::SendMessageToIMU(int id, QVariant var1, QVariant var2)
@@ -418,16 +487,31 @@ void WorkerThreadImu::SendMessageToIMU(int id, QVariant var1, QVariant var2)
     if (id < 0 || id > IMU_MSG_MAX || id == 8 || id == 13) {
         return;
     }
-    if (m_upgrade_owns_port.load() && RequestWrites(id)) {
-        LOG_DEBUG() << "固件升级中,丢弃请求" << id;
+    if (m_stopping.load()) {
+        LOG_DEBUG() << "设备线程退出中,丢弃请求" << id;
         return;
     }
+    if (m_upgrade_owns_port.load() && RequestWrites(id)) {
+        LOG_DEBUG() << "固件升级中,丢弃请求" << id;
+        if (id == IMU_MSG_READ_PARAMS || id == IMU_MSG_WRITE_PARAMS) {
+            SendStatus(QStringLiteral("状态：固件升级中，本次请求未执行"), true);
+        }
+        return;
+    }
+    // The connection this request belongs to.
+    const quint64 link = CurrentLink();
     switch (id) {
     case IMU_MSG_READ_PARAMS:
-        ReadParams();
+        if (!RefuseWhileParamRequestRuns(id, 0)) {
+            ParamRequestScope scope(m_param_request_running);
+            ReadParams(link);
+        }
         break;
     case IMU_MSG_WRITE_PARAMS:
-        WriteParams(var1);
+        if (!RefuseWhileParamRequestRuns(id, 0)) {
+            ParamRequestScope scope(m_param_request_running);
+            WriteParams(link, var1);
+        }
         break;
     case IMU_MSG_SEND_COMMAND: {
         RecvOneParameterPayload args{};
@@ -461,13 +545,15 @@ void WorkerThreadImu::SendMessageToIMU(int id, QVariant var1, QVariant var2)
         SwitchRecording(m_imu33_recording, IMU_MSG_RECORD_IMU33, g_33imu_file_recording.load(), var1);
         break;
     case IMU_MSG_PARAM_TABLE:
-        ParamTableRequest(var1, var2);
+        ParamTableRequest(link, var1, var2);
         break;
     case IMU_MSG_FIRMWARE_UPGRADE: {
         UpLoadData data;
         if (var1.userType() == qMetaTypeId<UpLoadData>()) {
             data = var1.value<UpLoadData>();
         }
+        // The engine takes the port over: no request made before goes on.
+        EndLink();
         m_upgrade_owns_port.store(true);
         SoftwareUpdata(data);
         m_upgrade_owns_port.store(false);
@@ -477,7 +563,7 @@ void WorkerThreadImu::SendMessageToIMU(int id, QVariant var1, QVariant var2)
         slot_send_data(var1.toByteArray());
         break;
     case IMU_MSG_SAVE_FLASH:
-        SaveToFlash(10000, 20);
+        SaveToFlash(link, 10000, 20);
         break;
     default:
         break;
@@ -494,27 +580,51 @@ void WorkerThreadImu::SendCommandList(const QVariant& var1)
     slot_send_cmd_longs(list, 1, 15);
 }
 
-bool WorkerThreadImu::SendUntilAcknowledged(const QList<QVariant>& list, uint32_t expected,
+bool WorkerThreadImu::SendUntilAcknowledged(quint64 link, const QList<QVariant>& list, uint32_t expected,
                                             int firstPauseMs, qint64 timeoutMs)
 {
     m_parse.ResetState();
     // A reply to an earlier request must not pass for this one.
     m_last_ack_value = kNoAck;
-    slot_send_cmd_longs(list, 1, firstPauseMs);
+    if (!LinkAlive(link)) {
+        return false;
+    }
+    slot_send_cmd_long(list);
+    MSleepNonBlock(static_cast<unsigned int>(firstPauseMs));
     const qint64 deadline = Now() + timeoutMs;
+    ThrottledLog retryLog;
+    int resent = 0;
     while (Now() < deadline) {
+        // Checked before the application's end: a worker being stopped lets
+        // its requests end instead of ending the process.
+        if (!LinkAlive(link)) {
+            LOG_DEBUG() << "连接已结束,停止等待应答" << list.value(0).toUInt() << "已重发" << resent << "次";
+            return false;
+        }
         ExitIfClosing();
         if (m_last_ack_value == expected) {
             break;
         }
-        slot_send_cmd_longs(list, 1, 5);
+        OnSendCmdLong(static_cast<uint16_t>(list.value(0).toUInt() & 0xFFFF), list.value(1).toFloat(),
+                      list.value(2).toFloat(), list.value(3).toUInt(), list.value(4).toUInt(),
+                      list.value(5).toInt(), list.value(6).toInt());
+        ++resent;
+        if (retryLog.Allow()) {
+            LOG_DEBUG() << "未收到应答,重发命令" << list.value(0).toUInt() << "参数" << expected << "已重发" << resent
+                        << "次";
+        }
+        MSleepNonBlock(5);
     }
-    return m_last_ack_value == expected;
+    const bool ok = m_last_ack_value == expected;
+    if (!ok) {
+        LOG_DEBUG() << "命令无应答" << list.value(0).toUInt() << "参数" << expected << "共重发" << resent << "次";
+    }
+    return ok;
 }
 
-bool WorkerThreadImu::GetParam(uint32_t id)
+bool WorkerThreadImu::GetParam(quint64 link, uint32_t id)
 {
-    const bool ok = SendUntilAcknowledged(CommandList(CMD_GET_PARAM, 0, 0, id, 0, 0, 0), id, 10, 3000);
+    const bool ok = SendUntilAcknowledged(link, CommandList(CMD_GET_PARAM, 0, 0, id, 0, 0, 0), id, 10, 3000);
     if (ok) {
         m_get_failure_count = 0;
     } else {
@@ -524,25 +634,27 @@ bool WorkerThreadImu::GetParam(uint32_t id)
     return ok;
 }
 
-bool WorkerThreadImu::SetParam(float value, uint32_t id)
+bool WorkerThreadImu::SetParam(quint64 link, float value, uint32_t id)
 {
-    const bool ok = SendUntilAcknowledged(CommandList(CMD_SET_PARAM, value, 0, id, 0, 0, 0), id, 20, 10000);
+    const bool ok = SendUntilAcknowledged(link, CommandList(CMD_SET_PARAM, value, 0, id, 0, 0, 0), id, 20, 10000);
     SendStatus(SetStatusText(id, ok));
     return ok;
 }
 
-bool WorkerThreadImu::SaveToFlash(int deadlineMs, int pollMs)
+bool WorkerThreadImu::SaveToFlash(quint64 link, int deadlineMs, int pollMs)
 {
     m_parse.ResetState();
     m_last_ack_value = 0;
-    OnSendCmdLong(CMD_SAVE_FLASH, 0, 0, 0, 0, 0, 0);
-    const qint64 deadline = Now() + deadlineMs;
-    while (Now() < deadline) {
-        ExitIfClosing();
-        if (m_last_ack_value == 1) {
-            break;
+    if (LinkAlive(link)) {
+        OnSendCmdLong(CMD_SAVE_FLASH, 0, 0, 0, 0, 0, 0);
+        const qint64 deadline = Now() + deadlineMs;
+        while (Now() < deadline && LinkAlive(link)) {
+            ExitIfClosing();
+            if (m_last_ack_value == 1) {
+                break;
+            }
+            MSleepNonBlock(static_cast<unsigned int>(pollMs));
         }
-        MSleepNonBlock(static_cast<unsigned int>(pollMs));
     }
     const bool ok = m_last_ack_value == 1;
     if (ok) {
@@ -553,49 +665,75 @@ bool WorkerThreadImu::SaveToFlash(int deadlineMs, int pollMs)
     return ok;
 }
 
-void WorkerThreadImu::ReadParams()
+void WorkerThreadImu::ReadParams(quint64 link)
 {
     m_table_read_mode = 0;
     m_param_seen.clear();
     m_param_cache = ImuParamData{};
     m_param_deadline = Now() + 5000;
-    slot_send_cmd_longs(CommandList(CMD_GET_VERSION, 0, 0, 0, 0, 0, 0), 10, 15);
+
+    LOG_DEBUG() << "SendCmdLongs cmdId = " << CMD_GET_VERSION;
+    for (int i = 0; i < 10 && LinkAlive(link); ++i) {
+        OnSendCmdLong(CMD_GET_VERSION, 0, 0, 0, 0, 0, 0);
+        MSleepNonBlock(15);
+    }
 
     int succeeded = 0;
-    if (GetParam(25)) {
+    if (LinkAlive(link) && GetParam(link, 25)) {
         ++succeeded;
     }
     for (uint32_t id : {3u, 21u, 31u, 5u, 4u}) {
-        if (m_get_failure_count > 1) {
+        if (m_get_failure_count > 1 || !LinkAlive(link)) {
             break;
         }
-        if (GetParam(id)) {
+        if (GetParam(link, id)) {
             ++succeeded;
         }
     }
-    SendStatus(succeeded < 6 ? "状态：读取数据失败" : "状态：读取数据成功");
+    if (!LinkAlive(link)) {
+        SendStatus(QString::fromUtf8("状态：读取数据失败") + QString::fromUtf8(kLinkEndedSuffix), true);
+    } else {
+        SendStatus(QString::fromUtf8(succeeded < 6 ? "状态：读取数据失败" : "状态：读取数据成功"), true);
+    }
 }
 
-void WorkerThreadImu::WriteParams(const QVariant& var1)
+void WorkerThreadImu::WriteParams(quint64 link, const QVariant& var1)
 {
     ImuParamData data{};
     if (var1.userType() == qMetaTypeId<ImuParamData>()) {
         data = var1.value<ImuParamData>();
     }
-    SetParam(data.STREAM_MODE1, 25);
-    SetParam(data.BAUD_RATE, 3);
-    SetParam(data.IMU_ODR, 21);
-    SetParam(data.LP_CONFIG_REG, 31);
-    SetParam(data.auto_gyro_bias_delete, 5);
-    SetParam(data.imu_orientation, 4);
-    if (SaveToFlash(3000, 100)) {
-        SendStatus("状态：存储参数到flash成功");
-    } else {
-        SendStatus("状态：存储参数到flash失败");
+    const QList<QPair<float, uint32_t>> steps = {
+        {data.STREAM_MODE1, 25}, {data.BAUD_RATE, 3}, {data.IMU_ODR, 21},
+        {data.LP_CONFIG_REG, 31}, {data.auto_gyro_bias_delete, 5}, {data.imu_orientation, 4},
+    };
+    QStringList failed;
+    for (const auto& step : steps) {
+        // Once the connection has ended nothing more is sent: the rest
+        // counts as not set.
+        if (!LinkAlive(link) || !SetParam(link, step.first, step.second)) {
+            failed.append(QString::fromUtf8(ParamName(step.second)));
+        }
     }
+    const QString failedText = QString::fromUtf8("状态：设置参数失败：") + failed.join(QString::fromUtf8("、"));
+    if (!LinkAlive(link)) {
+        SendStatus(failedText + QString::fromUtf8(kLinkEndedSuffix), true);
+        return;
+    }
+    const bool stored = SaveToFlash(link, 3000, 100);
+    QString text;
+    if (failed.isEmpty()) {
+        text = QString::fromUtf8(stored ? "状态：存储参数到flash成功" : "状态：存储参数到flash失败");
+    } else {
+        text = failedText + QString::fromUtf8(stored ? "；其余参数已存储到flash" : "；存储参数到flash失败");
+    }
+    if (!stored && !LinkAlive(link)) {
+        text += QString::fromUtf8(kLinkEndedSuffix);
+    }
+    SendStatus(text, true);
 }
 
-void WorkerThreadImu::ParamTableRequest(const QVariant& var1, const QVariant& var2)
+void WorkerThreadImu::ParamTableRequest(quint64 link, const QVariant& var1, const QVariant& var2)
 {
     int type = PARAM_TABLE_READ;
     if (var1.userType() == qMetaTypeId<ParamTableReqType>()) {
@@ -605,10 +743,15 @@ void WorkerThreadImu::ParamTableRequest(const QVariant& var1, const QVariant& va
         const int value = var1.toInt(&ok);
         type = ok ? value : PARAM_TABLE_READ;
     }
+    if (type != PARAM_TABLE_RESTORE && RefuseWhileParamRequestRuns(IMU_MSG_PARAM_TABLE, type)) {
+        return;
+    }
     switch (type) {
-    case PARAM_TABLE_WRITE:
-        WriteParamTable(var2);
+    case PARAM_TABLE_WRITE: {
+        ParamRequestScope scope(m_param_request_running);
+        WriteParamTable(link, var2);
         break;
+    }
     case PARAM_TABLE_RESTORE: {
         const QList<QVariant> list = CommandList(CMD_RESTORE_DEFAULTS, 0, 0, 0, 0, 0, 0);
         slot_send_cmd_long(list);
@@ -617,9 +760,15 @@ void WorkerThreadImu::ParamTableRequest(const QVariant& var1, const QVariant& va
     }
     default: {
         LOG_DEBUG() << "刷新参数表命令";
-        m_table_read_mode = 1;
         m_table.clear();
         m_table_expected = kTableSize;
+        m_table_read_mode = 1;
+        if (!LinkAlive(link)) {
+            // Nothing can answer: the read ends here as if its connection
+            // had just ended.
+            OnLinkEnded();
+            break;
+        }
         const QList<QVariant> list = CommandList(CMD_READ_PARAM_TABLE, 0, 0, 0, 0, 0, 0);
         for (int i = 0; i < 3; ++i) {
             slot_send_cmd_long(list);
@@ -629,24 +778,30 @@ void WorkerThreadImu::ParamTableRequest(const QVariant& var1, const QVariant& va
     }
 }
 
-int WorkerThreadImu::WaitTableAck(uint32_t expected, int deadlineMs)
+WorkerThreadImu::TableWait WorkerThreadImu::WaitTableAck(quint64 link, uint32_t expected, int deadlineMs)
 {
     const qint64 deadline = Now() + deadlineMs;
     for (int polls = 0; Now() < deadline && polls < 101; ++polls) {
         if (m_table_ack == expected) {
-            return 1;
+            return TableWait::Acknowledged;
+        }
+        if (!LinkAlive(link)) {
+            return TableWait::LinkEnded;
         }
         ExitIfClosing();
         if (g_param_table_req_timeout.load()) {
-            return -1;
+            return TableWait::Cancelled;
         }
         MSleepNonBlock(100);
+        if (!LinkAlive(link)) {
+            return TableWait::LinkEnded;
+        }
         slot_on_read_data();
     }
-    return m_table_ack == expected ? 1 : 0;
+    return m_table_ack == expected ? TableWait::Acknowledged : TableWait::TimedOut;
 }
 
-void WorkerThreadImu::WriteParamTable(const QVariant& var2)
+void WorkerThreadImu::WriteParamTable(quint64 link, const QVariant& var2)
 {
     const QMap<int, float> map = var2.value<QMap<int, float>>();
     float entries[kTableSize];
@@ -657,12 +812,28 @@ void WorkerThreadImu::WriteParamTable(const QVariant& var2)
                                    kTableCrcEntries * sizeof(float));
     std::memcpy(&entries[kTableCrcEntries], &crc, sizeof crc);
 
+    auto report = [](ParamTableWriteCode code, const QString& text) {
+        SendToPages(PAGE_MSG_PARAM_TABLE_WRITE, QVariant(static_cast<int>(code)), text);
+    };
+    const QString linkEnded = QStringLiteral("发送用户参数中断,设备连接已断开");
+    if (!LinkAlive(link)) {
+        report(PARAM_TABLE_WRITE_INTERRUPTED, linkEnded);
+        return;
+    }
+
     // Entry 0 must wait for a real acknowledgement.
     m_table_ack = kNoAck;
     m_parse.ResetState();
     DisconnectReadHandler();
-    auto finish = [this]() { ConnectReadHandler(); };
+    // The read handler goes back only on the connection it was taken from:
+    // a port opened since has its own.
+    auto finish = [this, link]() {
+        if (LinkAlive(link)) {
+            ConnectReadHandler();
+        }
+    };
 
+    ThrottledLog retryLog;
     for (int i = 0; i < kTableSize; ++i) {
         if (g_param_table_req_timeout.load()) {
             finish();
@@ -672,7 +843,9 @@ void WorkerThreadImu::WriteParamTable(const QVariant& var2)
         OnSendCmdLong(CMD_WRITE_PARAM_TABLE_ENTRY, entries[i], 0, index, 0, 0, 0);
         const qint64 t0 = Now();
         MSleepNonBlock(50);
-        slot_on_read_data();
+        if (LinkAlive(link)) {
+            slot_on_read_data();
+        }
         bool done = false;
         int resent = 0;
         while (Now() < t0 + 5000 && resent < 101) {
@@ -680,60 +853,71 @@ void WorkerThreadImu::WriteParamTable(const QVariant& var2)
                 done = true;
                 break;
             }
+            if (!LinkAlive(link)) {
+                report(PARAM_TABLE_WRITE_INTERRUPTED, linkEnded);
+                return;
+            }
             ExitIfClosing();
             if (g_param_table_req_timeout.load()) {
                 finish();
                 return;
             }
             MSleepNonBlock(50);
+            if (!LinkAlive(link)) {
+                report(PARAM_TABLE_WRITE_INTERRUPTED, linkEnded);
+                return;
+            }
             slot_on_read_data();
             OnSendCmdLong(CMD_WRITE_PARAM_TABLE_ENTRY, entries[i], 0, index, 0, 0, 0);
             ++resent;
+            if (retryLog.Allow()) {
+                LOG_DEBUG() << "参数表条目未应答,重发" << i << "已重发" << resent << "次";
+            }
         }
         if (!done && m_table_ack == index) {
             done = true;
         }
         if (!done) {
-            SendToPages(PAGE_MSG_PARAM_TABLE_WRITE, QVariant(static_cast<int>(PARAM_TABLE_WRITE_INTERRUPTED)),
-                        QStringLiteral("发送用户参数中断"));
+            report(PARAM_TABLE_WRITE_INTERRUPTED, QStringLiteral("发送用户参数中断"));
             finish();
             return;
         }
-        SendToPages(PAGE_MSG_PARAM_TABLE_WRITE, QVariant(static_cast<int>(PARAM_TABLE_WRITE_PROGRESS)),
-                    QString("已发送参数%1/%2").arg(i).arg(kTableSize));
+        report(PARAM_TABLE_WRITE_PROGRESS, QString("已发送参数%1/%2").arg(i).arg(kTableSize));
     }
 
-    SendToPages(PAGE_MSG_PARAM_TABLE_WRITE, QVariant(static_cast<int>(PARAM_TABLE_WRITE_VERIFYING)),
-                QStringLiteral("正在校验参数"));
-    m_table_ack = kNoAck;
-    OnSendCmdLong(CMD_VERIFY_PARAM_TABLE, 0, 0, 0, 0, 0, 0);
-    int result = WaitTableAck(100, 5000);
-    if (result < 0) {
-        finish();
-        return;
+    // Verify, then store: each ends the write when it is not acknowledged.
+    const struct
+    {
+        uint16_t cmd;
+        uint32_t ack;
+        ParamTableWriteCode start, failed;
+        const char* startText;
+        const char* failedText;
+    } phases[] = {
+        {CMD_VERIFY_PARAM_TABLE, 100, PARAM_TABLE_WRITE_VERIFYING, PARAM_TABLE_WRITE_CRC_FAILED, "正在校验参数",
+         "CRC校验不通过"},
+        {CMD_SAVE_PARAM_TABLE, 300, PARAM_TABLE_WRITE_STORING, PARAM_TABLE_WRITE_STORE_FAILED, "开始存储用户参数",
+         "参数写入flash失败"},
+    };
+    for (const auto& phase : phases) {
+        report(phase.start, QString::fromUtf8(phase.startText));
+        m_table_ack = kNoAck;
+        OnSendCmdLong(phase.cmd, 0, 0, 0, 0, 0, 0);
+        switch (WaitTableAck(link, phase.ack, 5000)) {
+        case TableWait::Acknowledged:
+            break;
+        case TableWait::Cancelled:
+            finish();
+            return;
+        case TableWait::LinkEnded:
+            report(phase.failed, QString::fromUtf8(phase.failedText) + QString::fromUtf8(kLinkEndedSuffix));
+            return;
+        case TableWait::TimedOut:
+            report(phase.failed, QString::fromUtf8(phase.failedText));
+            finish();
+            return;
+        }
     }
-    if (result == 0) {
-        SendToPages(PAGE_MSG_PARAM_TABLE_WRITE, QVariant(static_cast<int>(PARAM_TABLE_WRITE_CRC_FAILED)),
-                    QStringLiteral("CRC校验不通过"));
-        finish();
-        return;
-    }
-
-    SendToPages(PAGE_MSG_PARAM_TABLE_WRITE, QVariant(static_cast<int>(PARAM_TABLE_WRITE_STORING)),
-                QStringLiteral("开始存储用户参数"));
-    m_table_ack = kNoAck;
-    OnSendCmdLong(CMD_SAVE_PARAM_TABLE, 0, 0, 0, 0, 0, 0);
-    result = WaitTableAck(300, 5000);
-    if (result < 0) {
-        finish();
-        return;
-    }
-    if (result == 0) {
-        SendToPages(PAGE_MSG_PARAM_TABLE_WRITE, QVariant(static_cast<int>(PARAM_TABLE_WRITE_STORE_FAILED)),
-                    QStringLiteral("参数写入flash失败"));
-    } else {
-        SendToPages(PAGE_MSG_PARAM_TABLE_WRITE, QVariant(static_cast<int>(PARAM_TABLE_WRITE_FINISHED)),
-                    QStringLiteral("发送参数完毕，写入flash成功，已通过CRC校验并保存完毕"));
-    }
+    report(PARAM_TABLE_WRITE_FINISHED, QStringLiteral("发送参数完毕，写入flash成功，已通过CRC校验并保存完毕"));
     finish();
 }

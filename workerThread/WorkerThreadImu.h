@@ -62,25 +62,31 @@ private:
 
     void HandleParamValue(const uint8_t* payload, uint32_t length);
 
-    // Sends the command, then again every 5 ms, until the device acknowledges
-    // the expected value or the time is up.
-    bool SendUntilAcknowledged(const QList<QVariant>& list, uint32_t expected, int firstPauseMs,
+    void OnLinkEnded() override;
+
+    // Sends the command on the request's connection, then again every 5 ms,
+    // until the device acknowledges the expected value, the time is up or
+    // the connection has ended.
+    bool SendUntilAcknowledged(quint64 link, const QList<QVariant>& list, uint32_t expected, int firstPauseMs,
                                qint64 timeoutMs);
 
-    // Basic parameter requests.
-    bool GetParam(uint32_t id);
-    bool SetParam(float value, uint32_t id);
-    bool SaveToFlash(int deadlineMs, int pollMs);
-    void ReadParams();
-    void WriteParams(const QVariant& var1);
-    void ParamTableRequest(const QVariant& var1, const QVariant& var2);
-    void WriteParamTable(const QVariant& var2);
-    // Waits until the table acknowledgement equals expected. Returns 1 when
-    // it did, 0 when the deadline passed, -1 when the page timed the request
-    // out.
-    int WaitTableAck(uint32_t expected, int deadlineMs);
+    // Basic parameter requests, each on the connection it was made on.
+    bool GetParam(quint64 link, uint32_t id);
+    bool SetParam(quint64 link, float value, uint32_t id);
+    bool SaveToFlash(quint64 link, int deadlineMs, int pollMs);
+    void ReadParams(quint64 link);
+    void WriteParams(quint64 link, const QVariant& var1);
+    void ParamTableRequest(quint64 link, const QVariant& var1, const QVariant& var2);
+    void WriteParamTable(quint64 link, const QVariant& var2);
+    enum class TableWait { Acknowledged, TimedOut, Cancelled, LinkEnded };
+    // Waits until the table acknowledgement equals expected.
+    TableWait WaitTableAck(quint64 link, uint32_t expected, int deadlineMs);
+    // Refuses a parameter request while another runs (one nests inside the
+    // other's waits otherwise); true when refused.
+    bool RefuseWhileParamRequestRuns(int id, int tableType);
     void SendCommandList(const QVariant& var1);
     void SendStatus(const char* text);
+    void SendStatus(const QString& text, bool last);
 
     // Hand-over of the port to the upgrade engine (request 7).
     void SoftwareUpdata(UpLoadData data);
@@ -100,6 +106,8 @@ private:
     uint32_t m_table_expected = 127;
     uint32_t m_table_ack = 0;
     UploadReplyBlock m_upload_reply{};
+    // A basic read or write, or a table write, is running (in its waits).
+    bool m_param_request_running = false;
     RawRecording m_people_recording;
     RawRecording m_assistant_recording;
     RawRecording m_imu33_recording;

@@ -124,7 +124,7 @@ private slots:
         ReadIntoPage(device);
         QCOMPARE(m_page->TableReadFlag(), 1);
         Grid()->item(3, 1)->setText("9600");
-        Grid()->item(7, 1)->setText("abc");
+        Grid()->item(7, 1)->setText("0");
         device.frames.clear();
         device.onFrame = [&](const HostFrame& f) {
             if (!f.IsLong()) {

@@ -16,6 +16,9 @@
 #include "workerThread/SerialPortManager.h"
 #include "workerThread/WorkerThread.h"
 #include "widgets/general/OpenSerialWidget.h"
+#include "widgets/singleTools/parameterConfigPage/AllParameterWidget.h"
+#include "widgets/singleTools/parameterConfigPage/ImuParameterConfigWidget.h"
+#include "workerThread/DeviceFrames.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -87,6 +90,18 @@ void SetExtraPorts(const QStringList& paths)
     qputenv("CORVANTA_EXTRA_PORTS", paths.join(':').toLocal8Bit());
 }
 
+// Whether the host wrote a command frame (55 AA, command, length 24).
+bool HasCommand(const QByteArray& bytes, uint16_t cmd)
+{
+    const char head[] = {'\x55', '\xAA', char(cmd & 0xFF), char(cmd >> 8), '\x18', '\x00'};
+    return bytes.contains(QByteArray(head, sizeof head));
+}
+
+// The requests that wait for the device, as the parameter pages send them.
+enum WaitingRequest { READ_PARAMS, WRITE_PARAMS, READ_TABLE, WRITE_TABLE };
+
+const uint16_t kFirstCommandOf[] = {CMD_GET_PARAM, CMD_SET_PARAM, CMD_READ_PARAM_TABLE, CMD_WRITE_PARAM_TABLE_ENTRY};
+
 } // namespace
 
 class TestConnectWidget : public QObject
@@ -114,6 +129,11 @@ private slots:
     void unplugDuringRecordingDisconnectsWithinASecond();
     void portLeavingListIsNoticedByTheWatch();
     void applicationCloseEndsWorkerOnItsOwnThread();
+    void closeWhileRequestsWait();
+    void requestEndsWithItsConnection_data();
+    void requestEndsWithItsConnection();
+    void firstSearchHearsTheFirstRate();
+    void silentDeviceIsReported();
 
 private:
     void ConnectFixed(OpenSerialWidget& w, PtyDevice& pty, int baudIndex);
@@ -152,6 +172,8 @@ void TestConnectWidget::init()
     g_cancelUpgradeFlag = false;
     g_connection_serial_name = QString();
     g_connection_baud_rate = QString();
+    g_param_table_req_running = false;
+    g_current_action_name = QString();
 }
 
 void TestConnectWidget::cleanup()
@@ -636,6 +658,155 @@ void TestConnectWidget::applicationCloseEndsWorkerOnItsOwnThread()
     // Closing the port on the way out is no unplug.
     QCOMPARE(LogText().count("串口设备已经被拔出"), unplugLogsBefore);
     g_app_is_exit = false;
+}
+
+// The application closes while a request waits inside the worker for the
+// device, again and again: the worker goes without a crash and without
+// ending the process.
+void TestConnectWidget::closeWhileRequestsWait()
+{
+    const WaitingRequest kinds[] = {READ_PARAMS, WRITE_PARAMS, WRITE_TABLE};
+    for (int round = 0; round < 50; ++round) {
+        PtyDevice pty;
+        FakeImuDevice device(pty);
+        SetExtraPorts({pty.SlavePath()});
+        auto w = std::make_unique<OpenSerialWidget>();
+        ConnectFixed(*w, pty, 2);
+        QPointer<WorkerThread> worker = SerialPortManager::GetInstance()->GetImuWorker();
+        QVERIFY(worker != nullptr);
+
+        const WaitingRequest kind = kinds[round % 3];
+        SendDataHandleManager* bus = SendDataHandleManager::GetInstance();
+        if (kind == READ_PARAMS) {
+            bus->SendMessageToIMU(IMU_MSG_READ_PARAMS, QString(), QString());
+        } else if (kind == WRITE_PARAMS) {
+            bus->SendMessageToIMU(IMU_MSG_WRITE_PARAMS, QVariant::fromValue(ImuParamData{}), QString());
+        } else {
+            bus->SendMessageToIMU(IMU_MSG_PARAM_TABLE, int(PARAM_TABLE_WRITE),
+                                  QVariant::fromValue(QMap<int, float>()));
+        }
+        // Every other round the request is surely in its wait; otherwise
+        // the close may meet it anywhere.
+        if (round % 2 == 1) {
+            QTRY_VERIFY_WITH_TIMEOUT(HasCommand(device.Received(), kFirstCommandOf[kind]), 3000);
+        }
+        RecvDataHandleManager::GetInstance()->CloseApp();
+        QVERIFY2(worker.isNull(), qPrintable(QString("round %1").arg(round)));
+        w.reset();
+        g_app_is_exit = false;
+    }
+}
+
+void TestConnectWidget::requestEndsWithItsConnection_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("failure");
+    QTest::newRow("read") << int(READ_PARAMS) << "状态：读取数据失败（设备连接已断开）";
+    QTest::newRow("write") << int(WRITE_PARAMS)
+                           << "状态：设置参数失败：初始数据流状态、波特率、更新率、滤波器、自动扣零偏、安装偏差角"
+                              "（设备连接已断开）";
+    QTest::newRow("table read") << int(READ_TABLE) << "已收到参数:0/127,设备连接已断开";
+    QTest::newRow("table write") << int(WRITE_TABLE) << "发送用户参数中断,设备连接已断开";
+}
+
+// Unplugged while a request waits, then another device connected: the
+// page shows the failure and the second device gets nothing of it.
+void TestConnectWidget::requestEndsWithItsConnection()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, failure);
+    const bool table = kind == READ_TABLE || kind == WRITE_TABLE;
+    g_current_action_name = table ? QString("参数表") : QString("参数设置");
+    auto first = std::make_unique<PtyDevice>();
+    FakeImuDevice firstDevice(*first);
+    PtyDevice second;
+    FakeImuDevice secondDevice(second);
+    SetExtraPorts({first->SlavePath(), second.SlavePath()});
+    OpenSerialWidget w;
+    qint64 now = 0;
+    w.SetClickClock([&now]() { return now; });
+    ImuParameterConfigWidget::ResetClickFilterForTest();
+    ImuParameterConfigWidget basic(nullptr);
+    AllParameterWidget tablePage(nullptr);
+    ConnectFixed(w, *first, 2);
+    QTRY_VERIFY_WITH_TIMEOUT(g_communicate_with_serial_flag.load(), 3000);
+
+    if (kind == WRITE_PARAMS) {
+        for (const char* name : {"combo_box_stream_status", "comboBoxBaud", "comboBoxGyroBias", "comboBoxAccelLpf",
+                                 "comboBoxGyroLpy"}) {
+            basic.findChild<QComboBox*>(name)->setCurrentIndex(1);
+        }
+    } else if (kind == WRITE_TABLE) {
+        RecvDataHandleManager::GetInstance()->SendMessageToPageSlot(
+            PAGE_MSG_PARAM_TABLE_READ, int(PARAM_TABLE_READ_TABLE), QVariant::fromValue(QMap<unsigned int, float>()));
+        QTRY_COMPARE(tablePage.TableReadFlag(), 1);
+    }
+    const char* const buttons[] = {"button_read", "button_write", "get_normal_param", "set_normal_param"};
+    QWidget* page = table ? static_cast<QWidget*>(&tablePage) : static_cast<QWidget*>(&basic);
+    QTest::mouseClick(page->findChild<QPushButton*>(buttons[kind]), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(HasCommand(firstDevice.Received(), kFirstCommandOf[kind]), 3000);
+
+    SetExtraPorts({second.SlavePath()});
+    first->CloseMaster();
+    QLabel* status = page->findChild<QLabel*>(table ? "label_inner_param_transfer_status_2" : "label_status");
+    QTRY_COMPARE_WITH_TIMEOUT(status->text(), failure, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.IsConnected(), 3000);
+
+    now += 1000;
+    ConnectFixed(w, second, 2);
+    // A command sent now comes after anything the first request could
+    // still send.
+    SendDataHandleManager::GetInstance()->SendMessageToIMU(IMU_MSG_SEND_COMMAND,
+                                                           QVariant::fromValue(RecvOneParameterPayload{}), 0x77);
+    QTRY_VERIFY_WITH_TIMEOUT(HasCommand(secondDevice.Received(), 0x77), 3000);
+    for (uint16_t cmd : {CMD_GET_PARAM, CMD_SET_PARAM, CMD_SAVE_FLASH, CMD_READ_PARAM_TABLE,
+                         CMD_WRITE_PARAM_TABLE_ENTRY, CMD_VERIFY_PARAM_TABLE, CMD_SAVE_PARAM_TABLE}) {
+        QVERIFY2(!HasCommand(secondDevice.Received(), cmd), qPrintable(QString::number(cmd)));
+    }
+    // The page takes requests again.
+    QVERIFY(page->findChild<QPushButton*>(buttons[kind])->isEnabled());
+}
+
+// At start-up no worker exists yet: the search's first step, at the first
+// rate of the list, is heard like every other.
+void TestConnectWidget::firstSearchHearsTheFirstRate()
+{
+    PtyDevice pty;
+    FakeImuDevice device(pty);
+    device.SetAnswerBaud(9600);
+    SetExtraPorts({pty.SlavePath()});
+    OpenSerialWidget w;
+    QSignalSpy steps(&w, &OpenSerialWidget::SignalAutoConnectionSerial);
+    QVERIFY(SelectPort(w, pty.SlavePath()));
+    BaudCombo(w)->setCurrentIndex(BaudCombo(w)->findText("Auto"));
+
+    w.on_button_connect_clicked();
+
+    QVERIFY(g_communicate_with_serial_flag);
+    QCOMPARE(BaudCombo(w)->currentText(), QString("9600"));
+    // No step closed the port again and none opened it anew.
+    QCOMPARE(steps.count(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(w.IsConnected(), 2000);
+}
+
+void TestConnectWidget::silentDeviceIsReported()
+{
+    PtyDevice pty;
+    FakeImuDevice device(pty);
+    device.SetAnswering(false);
+    SetExtraPorts({pty.SlavePath()});
+    OpenSerialWidget w;
+    ConnectFixed(w, pty, 1);    // 57600: the polling gives up after 2000 ms
+    QTRY_COMPARE_WITH_TIMEOUT(Tip(w)->text(), QString("设备无应答,请检查波特率"), 5000);
+    // The link stays as the user chose it.
+    QVERIFY(w.IsConnected());
+    QVERIFY(g_serial_is_connected);
+    QCOMPARE(Button(w)->text(), QString("断开"));
+    QVERIFY(DialogSeam::Requests().isEmpty());
+
+    // A device that answers after all clears it.
+    device.SendVersionFrame();
+    QTRY_COMPARE_WITH_TIMEOUT(Tip(w)->text(), QString(), 3000);
 }
 
 QTEST_MAIN(TestConnectWidget)

@@ -252,6 +252,46 @@ private slots:
         Disconnect(device);
     }
 
+    // Two writes back to back on a device that acknowledges slowly: the
+    // second is refused while the first runs, so the device ends with the
+    // values of the first and stores once.
+    void secondWriteWhileOneRunsIsRefused()
+    {
+        FakeDevice device;
+        Connect(device, "115200");
+        StopPolling(device);
+        QMap<uint32_t, float> held;
+        device.onFrame = [&](const HostFrame& f) {
+            if (f.IsLong() && f.Cmd() == CMD_SET_PARAM && device.Count(CMD_SET_PARAM) % 20 == 0) {
+                held.insert(f.U1(), f.F1());
+                device.Pty().Write(CmdAckFrame(static_cast<uint16_t>(f.U1())));
+            } else if (f.IsLong() && f.Cmd() == CMD_SAVE_FLASH) {
+                device.Pty().Write(CmdAckFrame(1));
+            }
+        };
+        ImuParamData first{};
+        first.BAUD_RATE = 230400;
+        first.IMU_ODR = 50;
+        ImuParamData second = first;
+        second.BAUD_RATE = 921600;
+        second.IMU_ODR = 100;
+        SendDataHandleManager* bus = SendDataHandleManager::GetInstance();
+        bus->SendMessageToIMU(IMU_MSG_WRITE_PARAMS, QVariant::fromValue(first), QString());
+        device.Pump(3000, [&]() { return device.Count(CMD_SET_PARAM) > 0; });
+        bus->SendMessageToIMU(IMU_MSG_WRITE_PARAMS, QVariant::fromValue(second), QString());
+        device.Pump(15000, [this]() { return m_status.contains("状态：存储参数到flash成功"); });
+        QCOMPARE(m_status.first(), QString("状态：上一个参数请求尚未完成，本次请求未执行"));
+        QCOMPARE(m_status.last(), QString("状态：存储参数到flash成功"));
+        QCOMPARE(held.value(3), 230400.0f);
+        QCOMPARE(held.value(21), 50.0f);
+        for (const HostFrame& f : device.frames) {
+            QVERIFY(!(f.Cmd() == CMD_SET_PARAM && f.F1() == 921600.0f));
+        }
+        QCOMPARE(device.Count(CMD_SAVE_FLASH), 1);
+        device.onFrame = nullptr;
+        Disconnect(device);
+    }
+
     void recordingWithNothingReceivedStillReplacesTheFile()
     {
         QTemporaryDir dir;

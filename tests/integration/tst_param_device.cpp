@@ -264,6 +264,56 @@ private slots:
         QCOMPARE(written.value(4), 123.0f);
     }
 
+    // The device never acknowledges the update rate: the other parameters
+    // are set and stored, the last status names the refused one, and while
+    // the write runs the page starts nothing else.
+    void refusedParameterIsNamed()
+    {
+        m_device->Clear();
+        m_device->SetPolicy([](const Command& c) {
+            if (c.cmd == CMD_SET_PARAM && c.u1 != 21) {
+                return AckFrame(static_cast<uint16_t>(c.u1));
+            }
+            return c.cmd == CMD_SAVE_FLASH ? AckFrame(1) : QByteArray();
+        });
+        ImuParameterConfigWidget::ResetClickFilterForTest();
+        QTest::mouseClick(m_page->findChild<QPushButton*>("button_write"), Qt::LeftButton);
+        QCOMPARE(Status()->text(), QString("状态：正在设置参数....."));
+        for (const char* name : {"button_read", "button_write", "btn_export_param"}) {
+            QVERIFY(!m_page->findChild<QPushButton*>(name)->isEnabled());
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!DistinctSetIds(m_device->Commands()).isEmpty(), 3000);
+        // A press that reaches the page all the same is refused.
+        QMetaObject::invokeMethod(m_page.get(), "on_button_read_clicked", Qt::DirectConnection);
+        QCOMPARE(Status()->text(), QString("状态：当前请求未完成，请稍后再试"));
+
+        QTRY_COMPARE_WITH_TIMEOUT(Status()->text(), QString("状态：设置参数失败：更新率；其余参数已存储到flash"), 15000);
+        QCOMPARE(DistinctSetIds(m_device->Commands()), QList<uint32_t>({25, 3, 21, 31, 5, 4}));
+        for (const Command& c : m_device->Commands()) {
+            QVERIFY(c.cmd != CMD_GET_PARAM);
+        }
+        QVERIFY(m_page->findChild<QPushButton*>("button_read")->isEnabled());
+    }
+
+    // Another tool is shown while a read runs: the read's values still
+    // reach the page, so its success is never shown over empty fields.
+    void readFinishesWhileAnotherToolShows()
+    {
+        QMap<uint32_t, float> values{{25, 100.0f}, {3, 460800.0f}, {21, 10.0f}, {31, 0x11}, {5, 0.0f}, {4, 101.0f}};
+        m_device->SetPolicy([values](const Command& c) {
+            return c.cmd == CMD_GET_PARAM ? ParamValueFrame(c.u1, values.value(c.u1)) : QByteArray();
+        });
+        ImuParameterConfigWidget::ResetClickFilterForTest();
+        QTest::mouseClick(m_page->findChild<QPushButton*>("button_read"), Qt::LeftButton);
+        g_current_action_name = QString("命令生成器");
+        QTRY_COMPARE_WITH_TIMEOUT(Status()->text(), QString("状态：读取数据成功"), 8000);
+        g_current_action_name = QString("参数设置");
+        QCOMPARE(Box("combo_box_stream_status")->currentText(), QString("命令模式"));
+        QCOMPARE(Box("comboBoxBaud")->currentText(), QString("460800"));
+        QCOMPARE(Box("comboBoxUpdate")->currentText(), QString("10"));
+        QCOMPARE(Box("comboBoxGyroBias")->currentText(), QString("关闭"));
+    }
+
     void batchDialogRetriesAndWaitsForNextDevice()
     {
         SetPromptDialog* dlg = m_page->BatchDialog();
@@ -395,7 +445,7 @@ private slots:
         m_device->SetPolicy(nullptr);
         QTest::qWait(600);
         QTest::mouseClick(m_page->findChild<QPushButton*>("button_read"), Qt::LeftButton);
-        QCOMPARE(Status()->text(), QString("状态：N/A"));
+        QCOMPARE(Status()->text(), QString("状态：正在读取参数....."));
         QTRY_COMPARE_WITH_TIMEOUT(Status()->text(), QString("状态：读取数据失败"), 12000);
         QCOMPARE(Box("comboBoxBaud")->currentIndex(), 0);
     }

@@ -186,20 +186,29 @@ private slots:
         QStringList cells = shown.texts;
         cells[3] = "9600";
         cells[5] = "x";
-        const QMap<int, float> map = ParamTableSheet::BuildWriteMap(cells, shown);
-        QCOMPARE(map.size(), 127);
+        QList<int> bad;
+        const QMap<int, float> map = ParamTableSheet::BuildWriteMap(cells, shown, &bad);
+        QCOMPARE(map.size(), 126);
         QCOMPARE(map.firstKey(), 0);
         QCOMPARE(map.lastKey(), 126);
         QCOMPARE(map.value(99), 1.25e-7f);
         QCOMPARE(map.value(100), 0.123456789f);
         QCOMPARE(map.value(3), 9600.0f);
-        QCOMPARE(map.value(5), 0.0f);
-        // Without a table shown every text is parsed; missing texts are 0.
-        const QMap<int, float> parsed = ParamTableSheet::BuildWriteMap({"1.5", "N/A"}, {});
-        QCOMPARE(parsed.size(), 127);
+        // A cell holding no number is never taken for 0.
+        QCOMPARE(bad, QList<int>{5});
+        QVERIFY(!map.contains(5));
+        // Without a table shown every text is parsed; "N/A", "1,5" and
+        // missing texts are no numbers.
+        bad.clear();
+        const QMap<int, float> parsed = ParamTableSheet::BuildWriteMap({"1.5", "N/A", "1,5"}, {}, &bad);
+        QCOMPARE(parsed.size(), 1);
         QCOMPARE(parsed.value(0), 1.5f);
-        QCOMPARE(parsed.value(1), 0.0f);
-        QCOMPARE(parsed.value(126), 0.0f);
+        QCOMPARE(bad.size(), 126);
+        QCOMPARE(bad.first(), 1);
+        const QString named = ParamTableSheet::BadCellsText(bad, {"1.5", "N/A", "1,5"});
+        QVERIFY(named.contains("第1行 HardwareVersion：“N/A”"));
+        QVERIFY(named.contains("第2行 Param_Version：“1,5”"));
+        QVERIFY(named.endsWith("……共126个"));
     }
 
     void answerMeaning_data()
@@ -300,8 +309,11 @@ private slots:
         QCOMPARE(Boxes()[0].text, QString("请先刷新参数"));
     }
 
+    // A re-read that fails after a good one: the grid holds "N/A" and the
+    // page no longer counts as read, so a write sends nothing.
     void checksumFailureEndsTheRead()
     {
+        ReadTable(Table());
         Click("get_normal_param");
         Post(PAGE_MSG_PARAM_TABLE_READ, 4, QString("已收到参数:127/127,CRC校验不通过"));
         QCOMPARE(Status(), QString("已收到参数:127/127,CRC校验不通过"));
@@ -309,6 +321,12 @@ private slots:
         QVERIFY(!m_page->IsWatchdogActive());
         QCOMPARE(m_page->TableReadFlag(), 0);
         QCOMPARE(Value(3), QString("N/A"));
+        m_sent.clear();
+        DialogSeam::ClearRequests();
+        Click("set_normal_param");
+        QVERIFY(m_sent.isEmpty());
+        QCOMPARE(Boxes().size(), 1);
+        QCOMPARE(Boxes()[0].text, QString("请先刷新参数"));
     }
 
     void requestInProgressRefusesEveryButton()
@@ -361,6 +379,18 @@ private slots:
         Grid()->item(3, 1)->setText("9600");
         Grid()->item(7, 1)->setText("not a number");
         Grid()->item(8, 1)->setText("");
+        // Cells without a number are named and nothing is sent.
+        Click("set_normal_param");
+        QVERIFY(m_sent.isEmpty());
+        QCOMPARE(Boxes().size(), 1);
+        QCOMPARE(Boxes()[0].kind, DialogSeam::Warning);
+        QCOMPARE(Boxes()[0].text, QString("以下参数值不是有效数字，参数未发送：\n第7行 Static_Check：“not a number”\n"
+                                          "第8行 GYRO_BIAS_X：“”"));
+        QCOMPARE(m_page->TableReadFlag(), 1);
+        QVERIFY(!g_param_table_req_running.load());
+        DialogSeam::ClearRequests();
+        Grid()->item(7, 1)->setText("0");
+        Grid()->item(8, 1)->setText("-0.5");
         Click("set_normal_param");
         QVERIFY(Boxes().isEmpty());
         QCOMPARE(m_sent.size(), 1);
@@ -372,7 +402,7 @@ private slots:
         QCOMPARE(map.size(), 127);
         QCOMPARE(map.value(3), 9600.0f);
         QCOMPARE(map.value(7), 0.0f);
-        QCOMPARE(map.value(8), 0.0f);
+        QCOMPARE(map.value(8), -0.5f);
         QCOMPARE(map.value(99), 3.0e-6f);
         QCOMPARE(map.value(126), 189.0f);
         QCOMPARE(Status(), QString("正在设置参数....,若无响应,则重启设备"));

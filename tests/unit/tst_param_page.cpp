@@ -401,7 +401,7 @@ private slots:
         QCOMPARE(DialogSeam::Requests()[0].title, QString("错误"));
         QCOMPARE(DialogSeam::Requests()[0].text, QString("未成功连接设备"));
         QCOMPARE(m_sent.size(), 1);
-        QCOMPARE(Child<QLabel>("label_status")->text(), QString("状态：N/A"));
+        QCOMPARE(Child<QLabel>("label_status")->text(), QString("状态：正在读取参数....."));
         QCOMPARE(Box("comboBoxBaud")->currentIndex(), 0);
         QCOMPARE(Box("combo_box_stream_status")->currentIndex(), 0);
         QCOMPARE(Box("comboBoxAccelLpf")->currentIndex(), 0);

@@ -9,12 +9,12 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QFile>
 #include <QFontDatabase>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextCodec>
 #include <QtTest>
@@ -258,6 +258,10 @@ private slots:
         Logger::Shutdown();
         QCOMPARE(traces.size(), 1);
         QVERIFY2(traces.first().contains("CrashDeliberatelyInsideCorvanta"), qPrintable(traces.first()));
+        // Library frames carry their library and the offset in it, read from
+        // the memory map saved beside the dump.
+        QVERIFY2(QRegularExpression("in /\\S*libc\\.so\\S*\\+0x[0-9a-f]+").match(traces.first()).hasMatch(),
+                 qPrintable(traces.first()));
         QVERIFY(ReadText(logPath).contains("CrashDeliberatelyInsideCorvanta"));
         // Reported once only.
         QVERIFY(CrashHandler::ReportPreviousDumps(crashes).isEmpty());

@@ -260,6 +260,10 @@ void OpenSerialWidget::AutoSearch()
     const quint64 mySearch = ++m_search_serial;
     m_auto_searching = true;
     ui->button_connect->setText("断开");
+    // Set before the first open: a worker made for this search reports a
+    // fresh port as opened only while it is set, and the first rate of the
+    // list must be heard like every other.
+    g_serial_is_connected = true;
 
     bool answered = false;
     for (int i = 0; !g_communicate_with_serial_flag && m_auto_searching && !g_app_is_exit; ++i) {
@@ -349,8 +353,10 @@ void OpenSerialWidget::Disconnect()
 
 void OpenSerialWidget::slot_update_serial_open_status(SerialState state)
 {
-    auto* worker = qobject_cast<WorkerThread*>(sender());
-    if (worker == nullptr) {
+    // Only reports of the live worker count. A report can still be queued
+    // when its worker is gone: its sender is then compared, never used.
+    WorkerThreadImu* worker = m_work_ptr.data();
+    if (worker == nullptr || sender() != worker) {
         return;
     }
     LOG_DEBUG() << "SignalSerialIsOpen: " << static_cast<int>(state);
@@ -403,7 +409,26 @@ void OpenSerialWidget::slot_break_serail(int id, QVariant var1, QVariant var2)
     Q_UNUSED(var2)
     if (id == PAGE_MSG_DISCONNECT_SERIAL) {
         on_button_connect_clicked();
+    } else if (id == PAGE_MSG_VERSION && ui->labelTip->text() == VersionUnansweredText()) {
+        // The device has answered after all.
+        ui->labelTip->clear();
     }
+}
+
+QString OpenSerialWidget::VersionUnansweredText()
+{
+    return QString::fromUtf8("设备无应答,请检查波特率");
+}
+
+void OpenSerialWidget::slot_version_unanswered()
+{
+    if (sender() != m_work_ptr.data() || m_auto_searching || !IsConnected()) {
+        return;
+    }
+    // The link stays as the user chose; the user is told that nothing
+    // answers on it.
+    LOG_INFO() << "设备未应答版本请求" << g_connection_serial_name.Get() << g_connection_baud_rate.Get();
+    ui->labelTip->setText(VersionUnansweredText());
 }
 
 void OpenSerialWidget::ConnectToSerial(int unused)
@@ -417,6 +442,7 @@ void OpenSerialWidget::ConnectToSerial(int unused)
     SerialPortManager::GetInstance()->InsertImuWorker(worker, 0);
 
     connect(worker, &WorkerThread::SignalSerialIsOpen, this, &OpenSerialWidget::slot_update_serial_open_status);
+    connect(worker, &WorkerThread::SignalVersionUnanswered, this, &OpenSerialWidget::slot_version_unanswered);
     connect(this, &OpenSerialWidget::SignalCloseSerial, worker, &WorkerThread::slot_close_serial_port);
     connect(this, &OpenSerialWidget::SignalOpenSerial, worker, &WorkerThread::slot_open_serial_port);
     connect(this, &OpenSerialWidget::SignalAutoConnectionSerial, worker,
@@ -434,20 +460,25 @@ void OpenSerialWidget::StopWorkerThread()
     // The worker owns the port and its timers, which live on the worker
     // thread: they are destroyed there, and only then does the thread quit.
     // The manager forgets the worker first, so nothing reaches it meanwhile.
+    // A request may be waiting inside the worker: it is told to end at once
+    // and the worker deletes itself only after that request has unwound.
     constexpr unsigned long kWorkerGoneMs = 5000;
     if (m_work_ptr) {
         SerialPortManager::GetInstance()->ClearWorker();
+        WorkerThreadImu* worker = m_work_ptr.data();
         if (m_thread_ptr && m_thread_ptr->isRunning()) {
-            connect(m_work_ptr.data(), &QObject::destroyed, m_thread_ptr, &QThread::quit, Qt::DirectConnection);
-            m_work_ptr->deleteLater();
+            worker->AbandonRequests();
+            connect(worker, &QObject::destroyed, m_thread_ptr, &QThread::quit, Qt::DirectConnection);
+            QMetaObject::invokeMethod(worker, &WorkerThread::slot_release, Qt::QueuedConnection);
             if (!m_thread_ptr->wait(kWorkerGoneMs)) {
-                // Still busy in a long request: the thread's end destroys it.
+                LOG_INFO() << "设备线程未按时结束";
                 m_thread_ptr->quit();
                 m_thread_ptr->wait();
             }
-        } else {
-            delete m_work_ptr.data();
         }
+        // Still there when its thread never ran or ended before it: no
+        // event loop runs for it any more.
+        delete m_work_ptr.data();
     }
     if (m_thread_ptr) {
         m_thread_ptr->quit();
@@ -460,6 +491,11 @@ void OpenSerialWidget::StopWorkerThread()
 
 void OpenSerialWidget::slot_clos_app()
 {
+    // Before the exit flag: a request waiting in the worker ends on this
+    // instead of ending the process.
+    if (m_work_ptr) {
+        m_work_ptr->AbandonRequests();
+    }
     g_app_is_exit = true;
     if (m_work_ptr && IsConnected()) {
         emit SignalCloseSerial();

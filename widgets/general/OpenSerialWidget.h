@@ -37,6 +37,9 @@ public:
     void InitFlag();
     void ResetALLPage();
     static bool isPositiveInteger(const QString& text);
+    // Shown under the button when the device does not answer the version
+    // request of a connection.
+    static QString VersionUnansweredText();
     void SetAdjustToContentOfComboBox(QComboBox* combo);
 
     bool IsAutoSearching() const { return m_auto_searching; }
@@ -58,6 +61,7 @@ public slots:
     void slot_update_serial_open_status(SerialState state);
     void slot_break_serail(int id, QVariant var1, QVariant var2);
     void slot_clos_app();
+    void slot_version_unanswered();
 
 private:
     void InitWidget();

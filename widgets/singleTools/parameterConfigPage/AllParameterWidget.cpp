@@ -181,6 +181,9 @@ void AllParameterWidget::on_get_normal_param_clicked()
     for (int row = 0; row < ParamTableSheet::kParamRows; ++row) {
         SetCellText(row, kValueColumn, ParamTableSheet::PlaceholderValue());
     }
+    // What was read before is gone from the grid: until this read brings a
+    // whole table, there is nothing a write could send.
+    m_tableReadFlag = 0;
     m_shown = ParamTableSheet::ShownTable();
     SendDataHandleManager::GetInstance()->SendMessageToIMU(
         IMU_MSG_PARAM_TABLE, QVariant(static_cast<int>(PARAM_TABLE_READ)), QVariant(QString("")));
@@ -198,14 +201,21 @@ void AllParameterWidget::on_set_normal_param_clicked()
         DialogSeam::ShowWarning(this, "警告", "请先刷新参数");
         return;
     }
-    ShowStatus("正在设置参数....,若无响应,则重启设备");
-    m_tableReadFlag = 0;
     QStringList texts;
     texts.reserve(ParamTableSheet::kParamRows);
     for (int row = 0; row < ParamTableSheet::kParamRows; ++row) {
         texts.append(CellText(row, kValueColumn));
     }
-    const QMap<int, float> map = ParamTableSheet::BuildWriteMap(texts, m_shown);
+    QList<int> badRows;
+    const QMap<int, float> map = ParamTableSheet::BuildWriteMap(texts, m_shown, &badRows);
+    if (!badRows.isEmpty()) {
+        // A cell without a number is never sent as 0: nothing is sent.
+        g_param_table_req_running = false;
+        DialogSeam::ShowWarning(this, "警告", ParamTableSheet::BadCellsText(badRows, texts));
+        return;
+    }
+    ShowStatus("正在设置参数....,若无响应,则重启设备");
+    m_tableReadFlag = 0;
     RestartWatchdog();
     g_param_table_req_timeout = false;
     SendDataHandleManager::GetInstance()->SendMessageToIMU(

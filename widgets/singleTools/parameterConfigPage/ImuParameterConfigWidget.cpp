@@ -25,6 +25,7 @@
 #include "widgets/singleTools/parameterConfigPage/SetPromptDialog.h"
 #include "workerThread/MessageIds.h"
 #include "workerThread/PayloadTypes.h"
+#include "workerThread/SerialPortManager.h"
 
 qint64 ImuParameterConfigWidget::m_lastReadClick = 0;
 qint64 ImuParameterConfigWidget::m_lastWriteClick = 0;
@@ -47,7 +48,9 @@ enum StreamIndex { STREAM_NA = 0, STREAM_COMMAND = 1, STREAM_AHRS = 2, STREAM_OT
 // Combo indexes of the gyro-bias combo.
 enum GyroBiasIndex { GYRO_BIAS_NA = 0, GYRO_BIAS_OFF = 1, GYRO_BIAS_ON = 2 };
 
-const char* const kStatusNA = "状态：N/A";
+const char* const kStatusReading = "状态：正在读取参数.....";
+const char* const kStatusWriting = "状态：正在设置参数.....";
+const char* const kStatusExporting = "状态：正在读取参数表.....";
 
 QStringList FilterItems()
 {
@@ -112,10 +115,18 @@ ImuParameterConfigWidget::ImuParameterConfigWidget(QWidget* parent)
     connect(NotifyMsgManager::GetInstance(), &NotifyMsgManager::LogMsgParamConfig, this,
             &ImuParameterConfigWidget::slot_show_status_text);
     ui->label_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    m_exportWatchdog.setSingleShot(true);
+    m_exportWatchdog.setTimerType(Qt::PreciseTimer);
+    m_exportWatchdog.setInterval(kExportWatchdogMs);
+    connect(&m_exportWatchdog, &QTimer::timeout, this, &ImuParameterConfigWidget::slot_export_watchdog);
 }
 
 ImuParameterConfigWidget::~ImuParameterConfigWidget()
 {
+    if (m_request == Request::Export) {
+        FailExport(QString());
+    }
     if (m_exportFile.isOpen()) {
         m_exportFile.close();
     }
@@ -244,20 +255,62 @@ void ImuParameterConfigWidget::ShowStatus(const QString& text)
     ui->label_status->setText(text);
 }
 
-void ImuParameterConfigWidget::slot_show_status_text(int, QStringList texts)
+void ImuParameterConfigWidget::slot_show_status_text(int type, QStringList texts)
 {
-    if (!texts.isEmpty()) {
-        ShowStatus(texts.first());
+    if (texts.isEmpty()) {
+        return;
+    }
+    QString text = texts.first();
+    if (type == NotifyMsgManager::PAGE_TYPE_STATUS_END
+        && (m_request == Request::Read || m_request == Request::Write)) {
+        // A read reported as done whose values never reached the form must
+        // not stand as a success over empty fields.
+        if (m_request == Request::Read && !m_readGotData && text == QString::fromUtf8("状态：读取数据成功")) {
+            text = QString::fromUtf8("状态：读取数据失败（未收到参数）");
+        }
+        EndRequest();
+    }
+    ShowStatus(text);
+}
+
+bool ImuParameterConfigWidget::RequestAllowed()
+{
+    if (m_request == Request::None) {
+        return true;
+    }
+    ShowStatus(QString::fromUtf8("状态：当前请求未完成，请稍后再试"));
+    return false;
+}
+
+void ImuParameterConfigWidget::StartRequest(Request request)
+{
+    // Without a device worker nothing can answer, so nothing would end it.
+    if (SerialPortManager::GetInstance()->GetImuWorker() == nullptr && request != Request::Export) {
+        return;
+    }
+    m_request = request;
+    m_readGotData = false;
+    for (QPushButton* button : {ui->button_read, ui->button_write, ui->btn_export_param}) {
+        button->setEnabled(false);
+    }
+}
+
+void ImuParameterConfigWidget::EndRequest()
+{
+    m_request = Request::None;
+    m_exportWatchdog.stop();
+    for (QPushButton* button : {ui->button_read, ui->button_write, ui->btn_export_param}) {
+        button->setEnabled(true);
     }
 }
 
 void ImuParameterConfigWidget::on_button_read_clicked()
 {
-    if (!AcceptClick(&m_lastReadClick)) {
+    if (!AcceptClick(&m_lastReadClick) || !RequestAllowed()) {
         return;
     }
     CheckConnection();
-    ShowStatus(kStatusNA);
+    ShowStatus(kStatusReading);
     for (QLineEdit* edit : {ui->lineEditGyroBias_x, ui->lineEditGyroBias_y, ui->lineEditGyroBias_z,
                             ui->lineEditInstallAngle_x, ui->lineEditInstallAngle_y,
                             ui->lineEditInstallAngle_z, ui->lineEditCanId, ui->lineEditCoordinate}) {
@@ -267,17 +320,17 @@ void ImuParameterConfigWidget::on_button_read_clicked()
                            ui->comboBoxAccelLpf, ui->comboBoxGyroBias, ui->combo_box_stream_status}) {
         box->setCurrentIndex(0);
     }
+    StartRequest(Request::Read);
     SendDataHandleManager::GetInstance()->SendMessageToIMU(IMU_MSG_READ_PARAMS, QVariant(QString("")),
                                                            QVariant(QString("")));
 }
 
 void ImuParameterConfigWidget::on_button_write_clicked()
 {
-    if (!AcceptClick(&m_lastWriteClick)) {
+    if (!AcceptClick(&m_lastWriteClick) || !RequestAllowed()) {
         return;
     }
     CheckConnection();
-    ShowStatus(kStatusNA);
     ImuParamData data{};
 
     auto refuse = [](const char* text) { DialogSeam::ShowWarning(nullptr, "警告", text); };
@@ -361,6 +414,8 @@ void ImuParameterConfigWidget::on_button_write_clicked()
     }
     data.imu_orientation = ui->widget_coord_param_set_customLayout->getCode();
 
+    ShowStatus(kStatusWriting);
+    StartRequest(Request::Write);
     SendDataHandleManager::GetInstance()->SendMessageToIMU(IMU_MSG_WRITE_PARAMS, QVariant::fromValue(data),
                                                            QVariant(QString("")));
 }
@@ -418,28 +473,44 @@ void ImuParameterConfigWidget::CompareAndShow(QComboBox* box, float value)
 
 void ImuParameterConfigWidget::slot_display_parameter_config(int id, QVariant var1, QVariant var2)
 {
-    if (g_current_action_name != PageCaption()) {
-        return;
-    }
-    if (id == PAGE_MSG_PARAM_TABLE_READ) {
+    // The answers of a request this page runs are its own even while
+    // another tool is shown; other answers count only while it is current.
+    const bool current = g_current_action_name == PageCaption();
+    if (id == PAGE_MSG_PARAM_TABLE_READ && (current || m_request == Request::Export)) {
         bool ok = false;
         const int code = var1.toInt(&ok);
         if (!ok) {
             return;
         }
+        const bool exporting = m_request == Request::Export;
         switch (code) {
         case PARAM_TABLE_READ_PROGRESS:
-        case PARAM_TABLE_READ_CRC_FAILED:
         case PARAM_TABLE_READ_CRC_PASSED:
             ShowStatus(QString::fromUtf8("状态：") + var2.toString());
+            if (exporting) {
+                m_exportWatchdog.start();
+            }
+            break;
+        case PARAM_TABLE_READ_CRC_FAILED:
+            if (exporting) {
+                FailExport(QString::fromUtf8("状态：") + var2.toString() + QString::fromUtf8(",文件导出失败"));
+            } else {
+                ShowStatus(QString::fromUtf8("状态：") + var2.toString());
+            }
             break;
         case PARAM_TABLE_READ_TABLE:
-            ExportTable(var2);
+            // A table nobody here asked for has no file to go to.
+            if (exporting) {
+                ExportTable(var2);
+            }
             break;
         default:
             break;
         }
-    } else if (id == PAGE_MSG_PARAM_DATA) {
+    } else if (id == PAGE_MSG_PARAM_DATA && (current || m_request == Request::Read)) {
+        if (m_request == Request::Read) {
+            m_readGotData = true;
+        }
         ShowParamData(var1);
     }
 }
@@ -498,6 +569,9 @@ void ImuParameterConfigWidget::ShowParamData(const QVariant& var1)
 
 void ImuParameterConfigWidget::on_btn_export_param_clicked()
 {
+    if (!RequestAllowed()) {
+        return;
+    }
     CheckConnection();
     const QString folder = DialogSeam::GetExistingDirectory(
         this, "选择保存路径", QDir::homePath(),
@@ -514,6 +588,9 @@ void ImuParameterConfigWidget::on_btn_export_param_clicked()
         // Reported when the table arrives and the write fails.
         LOG_DEBUG() << "导出文件打开失败" << path << m_exportFile.errorString();
     }
+    ShowStatus(kStatusExporting);
+    StartRequest(Request::Export);
+    m_exportWatchdog.start();
     SendDataHandleManager::GetInstance()->SendMessageToIMU(IMU_MSG_PARAM_TABLE,
                                                            QVariant(static_cast<int>(PARAM_TABLE_READ)),
                                                            QVariant(QString("")));
@@ -523,14 +600,37 @@ void ImuParameterConfigWidget::ExportTable(const QVariant& var2)
 {
     const QMap<unsigned int, float> table = var2.value<QMap<unsigned int, float>>();
     ShowStatus("状态：参数正在导出中.....");
-    const bool written = WriteCsvFile(&m_exportFile, ParamCsv::BuildExportRows(table));
+    bool written = WriteCsvFile(&m_exportFile, ParamCsv::BuildExportRows(table));
+    if (written && !m_exportFile.flush()) {
+        LOG_INFO() << "导出文件写入失败" << m_exportFile.fileName() << m_exportFile.errorString();
+        written = false;
+    }
+    if (!written) {
+        FailExport(QString::fromUtf8("状态：文件导出失败,请检查保存路径"));
+        return;
+    }
+    m_exportFile.close();
+    EndRequest();
+    ShowStatus(QString::fromUtf8("状态：文件导出成功,导出路径") + m_exportFile.fileName());
+}
+
+void ImuParameterConfigWidget::FailExport(const QString& status)
+{
+    // Nothing was exported: no empty or partial file stays behind.
     if (m_exportFile.isOpen()) {
         m_exportFile.close();
     }
-    if (written) {
-        ShowStatus(QString::fromUtf8("状态：文件导出成功,导出路径") + m_exportFile.fileName());
-    } else {
-        ShowStatus("状态：文件导出失败,请检查保存路径");
+    if (!m_exportFile.fileName().isEmpty() && m_exportFile.exists() && !m_exportFile.remove()) {
+        LOG_INFO() << "未完成的导出文件无法删除" << m_exportFile.fileName() << m_exportFile.errorString();
+    }
+    EndRequest();
+    ShowStatus(status);
+}
+
+void ImuParameterConfigWidget::slot_export_watchdog()
+{
+    if (m_request == Request::Export) {
+        FailExport(QString::fromUtf8("状态：文件导出失败,设备无应答"));
     }
 }
 

@@ -5,6 +5,7 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QVariant>
 #include <QWidget>
 
@@ -53,6 +54,15 @@ public:
 
     SetPromptDialog* BatchDialog() const { return m_setPromptDialog.get(); }
 
+    // One request at a time: a read, a write or an export runs until its
+    // last answer has come (or, for an export, until nothing has come for
+    // the watchdog's interval).
+    enum class Request { None, Read, Write, Export };
+    Request RunningRequest() const { return m_request; }
+    static constexpr int kExportWatchdogMs = 3000;
+    // Tests shorten the export watchdog.
+    void SetExportWatchdogInterval(int ms) { m_exportWatchdog.setInterval(ms); }
+
 public slots:
     void slot_display_parameter_config(int id, QVariant var1, QVariant var2);
     void slot_show_status_text(int type, QStringList texts);
@@ -79,6 +89,14 @@ private:
     void ShowStatus(const QString& text);
     void ShowParamData(const QVariant& var1);
     void ExportTable(const QVariant& var2);
+    // Ends a failed export: the file it opened goes, the status says why.
+    void FailExport(const QString& status);
+    // True when the page may start a request (none runs); says so otherwise.
+    bool RequestAllowed();
+    // Marks the request as running when a device worker is there to end it.
+    void StartRequest(Request request);
+    void EndRequest();
+    void slot_export_watchdog();
     static void FillBaudItems(QComboBox* box);
     static void FillUpdateItems(QComboBox* box);
     static bool AcceptClick(qint64* lastAccepted);
@@ -88,6 +106,10 @@ private:
     std::unique_ptr<SetPromptDialog> m_setPromptDialog;
     QFile m_exportFile;
     QString m_preConfigPath;
+    Request m_request = Request::None;
+    // The running read has shown the device's values.
+    bool m_readGotData = false;
+    QTimer m_exportWatchdog;
 
     static qint64 m_lastReadClick;
     static qint64 m_lastWriteClick;

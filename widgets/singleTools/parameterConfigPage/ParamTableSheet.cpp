@@ -95,11 +95,21 @@ QString ParamTableSheet::FormatValue(float value)
 
 float ParamTableSheet::ParseValue(const QString& text)
 {
+    float value = 0.0f;
+    return ParseCell(text, &value) ? value : 0.0f;
+}
+
+bool ParamTableSheet::ParseCell(const QString& text, float* value)
+{
     bool ok = false;
-    const float value = text.toFloat(&ok);
+    const float parsed = text.toFloat(&ok);
     // "nan" and "inf" read as numbers; the device must not get them from a
     // typing slip.
-    return ok && std::isfinite(value) ? value : 0.0f;
+    if (!ok || !std::isfinite(parsed)) {
+        return false;
+    }
+    *value = parsed;
+    return true;
 }
 
 ParamTableSheet::ShownTable ParamTableSheet::FromDeviceTable(const QMap<unsigned int, float>& table)
@@ -115,18 +125,37 @@ ParamTableSheet::ShownTable ParamTableSheet::FromDeviceTable(const QMap<unsigned
     return shown;
 }
 
-QMap<int, float> ParamTableSheet::BuildWriteMap(const QStringList& cellTexts, const ShownTable& shown)
+QMap<int, float> ParamTableSheet::BuildWriteMap(const QStringList& cellTexts, const ShownTable& shown,
+                                                QList<int>* badRows)
 {
     QMap<int, float> map;
     for (int row = 0; row < kParamRows; ++row) {
         const QString text = cellTexts.value(row);
+        float value = 0.0f;
         if (row < shown.values.size() && row < shown.texts.size() && text == shown.texts.at(row)) {
             map.insert(row, shown.values.at(row));
-        } else {
-            map.insert(row, ParseValue(text));
+        } else if (ParseCell(text, &value)) {
+            map.insert(row, value);
+        } else if (badRows) {
+            badRows->append(row);
         }
     }
     return map;
+}
+
+QString ParamTableSheet::BadCellsText(const QList<int>& badRows, const QStringList& cellTexts)
+{
+    constexpr int kNamed = 10;
+    QStringList lines;
+    lines.append(QString::fromUtf8("以下参数值不是有效数字，参数未发送："));
+    for (int i = 0; i < badRows.size() && i < kNamed; ++i) {
+        const int row = badRows.at(i);
+        lines.append(QString::fromUtf8("第%1行 %2：“%3”").arg(row).arg(NameOf(row), cellTexts.value(row)));
+    }
+    if (badRows.size() > kNamed) {
+        lines.append(QString::fromUtf8("……共%1个").arg(badRows.size()));
+    }
+    return lines.join('\n');
 }
 
 ParamTableSheet::Answer ParamTableSheet::Classify(int id, const QVariant& var1)

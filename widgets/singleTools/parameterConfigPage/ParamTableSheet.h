@@ -46,9 +46,18 @@ public:
     // Rows 0..126 from a whole-table answer (0 for ids the table lacks).
     static ShownTable FromDeviceTable(const QMap<unsigned int, float>& table);
 
+    // Text of a value cell as a finite float; false when it holds none
+    // ("N/A", "1,5", "abc", empty, "nan").
+    static bool ParseCell(const QString& text, float* value);
+
     // The write request's map: row to value for rows 0..126 from the value
-    // cells' texts (a missing text counts as empty).
-    static QMap<int, float> BuildWriteMap(const QStringList& cellTexts, const ShownTable& shown);
+    // cells' texts (a missing text counts as empty). A row whose text is no
+    // number goes into badRows and is left out of the map: such a map must
+    // not be sent.
+    static QMap<int, float> BuildWriteMap(const QStringList& cellTexts, const ShownTable& shown,
+                                          QList<int>* badRows = nullptr);
+    // Names the rows that hold no number, for the refusal of a write.
+    static QString BadCellsText(const QList<int>& badRows, const QStringList& cellTexts);
 
     // What an answer does to the page.
     enum class Answer {
