@@ -763,12 +763,6 @@ void WorkerThreadImu::ParamTableRequest(quint64 link, const QVariant& var1, cons
         m_table.clear();
         m_table_expected = kTableSize;
         m_table_read_mode = 1;
-        if (!LinkAlive(link)) {
-            // Nothing can answer: the read ends here as if its connection
-            // had just ended.
-            OnLinkEnded();
-            break;
-        }
         const QList<QVariant> list = CommandList(CMD_READ_PARAM_TABLE, 0, 0, 0, 0, 0, 0);
         for (int i = 0; i < 3; ++i) {
             slot_send_cmd_long(list);

@@ -54,6 +54,17 @@ private:
     QString Value(int row) { return Grid()->item(row, 1)->text(); }
     void Click(const char* name) { m_page->findChild<QPushButton*>(name)->click(); }
 
+    // No whole table is shown: "设置参数" sends nothing and says why.
+    void ExpectWriteRefusedUnread()
+    {
+        m_sent.clear();
+        DialogSeam::ClearRequests();
+        Click("set_normal_param");
+        QVERIFY(m_sent.isEmpty());
+        QCOMPARE(Boxes().size(), 1);
+        QCOMPARE(Boxes()[0].text, QString("请先刷新参数"));
+    }
+
     void Post(int id, const QVariant& v1, const QVariant& v2 = QVariant())
     {
         RecvDataHandleManager::GetInstance()->SendMessageToPageSlot(id, v1, v2);
@@ -301,12 +312,7 @@ private slots:
         QVERIFY(!g_param_table_req_running.load());
         QVERIFY(!m_page->IsWatchdogActive());
         // Nothing was read, so nothing may be written back.
-        m_sent.clear();
-        DialogSeam::ClearRequests();
-        Click("set_normal_param");
-        QVERIFY(m_sent.isEmpty());
-        QCOMPARE(Boxes().size(), 1);
-        QCOMPARE(Boxes()[0].text, QString("请先刷新参数"));
+        ExpectWriteRefusedUnread();
     }
 
     // A re-read that fails after a good one: the grid holds "N/A" and the
@@ -321,12 +327,7 @@ private slots:
         QVERIFY(!m_page->IsWatchdogActive());
         QCOMPARE(m_page->TableReadFlag(), 0);
         QCOMPARE(Value(3), QString("N/A"));
-        m_sent.clear();
-        DialogSeam::ClearRequests();
-        Click("set_normal_param");
-        QVERIFY(m_sent.isEmpty());
-        QCOMPARE(Boxes().size(), 1);
-        QCOMPARE(Boxes()[0].text, QString("请先刷新参数"));
+        ExpectWriteRefusedUnread();
     }
 
     void requestInProgressRefusesEveryButton()
@@ -361,13 +362,8 @@ private slots:
         Click("set_normal_param");
         QCOMPARE(m_sent.size(), 1);
         Post(PAGE_MSG_PARAM_TABLE_WRITE, 8, QString("发送参数完毕，写入flash成功，已通过CRC校验并保存完毕"));
-        m_sent.clear();
-        DialogSeam::ClearRequests();
         // The flag went back with the write: the next one needs a read.
-        Click("set_normal_param");
-        QVERIFY(m_sent.isEmpty());
-        QCOMPARE(Boxes().size(), 1);
-        QCOMPARE(Boxes()[0].text, QString("请先刷新参数"));
+        ExpectWriteRefusedUnread();
     }
 
     void writeSendsTheGrid()
