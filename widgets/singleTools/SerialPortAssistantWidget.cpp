@@ -45,15 +45,28 @@ QString Now()
 }
 
 // Received and typed bytes are shown as they are: never read as markup.
+// The text goes in as a new paragraph at the end; with maxBlocks set, the
+// oldest paragraphs beyond it are dropped. Only positions are set: a moved
+// text cursor lays out every paragraph it passes, which would shape a whole
+// view of text at each tick.
 template <typename Edit>
-void AppendParagraph(Edit* edit, const QString& text)
+void AppendParagraph(Edit* edit, const QString& text, int maxBlocks = 0)
 {
-    QTextCursor cursor(edit->document());
-    cursor.movePosition(QTextCursor::End);
-    if (!edit->document()->isEmpty()) {
+    QTextDocument* doc = edit->document();
+    QTextCursor cursor(doc);
+    cursor.beginEditBlock();
+    cursor.setPosition(doc->characterCount() - 1);
+    if (!doc->isEmpty()) {
         cursor.insertBlock();
     }
     cursor.insertText(text);
+    if (maxBlocks > 0 && doc->blockCount() > maxBlocks) {
+        cursor.setPosition(0);
+        cursor.setPosition(doc->findBlockByNumber(doc->blockCount() - maxBlocks).position(),
+                           QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+    }
+    cursor.endEditBlock();
     edit->verticalScrollBar()->setValue(edit->verticalScrollBar()->maximum());
 }
 
@@ -171,9 +184,6 @@ void SerialPortAssistantWidget::InitParams()
     ui->text_edit_recv->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     ui->text_edit_recv->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     ui->text_edit_recv->setReadOnly(true);
-    // The view is bounded by lines, and every line by its length, so that
-    // neither a fast stream nor a long pause can grow it without end.
-    ui->text_edit_recv->setMaximumBlockCount(ReceiveViewBuffer::kViewLines);
 }
 
 void SerialPortAssistantWidget::InitButton()
@@ -232,7 +242,7 @@ void SerialPortAssistantWidget::FlushReceiveBuffer()
         line = QStringLiteral("[") + Now() + QStringLiteral("]# RECV ")
             + (m_recv_hex ? QStringLiteral("HEX >\n") : QStringLiteral("ASCII >\n")) + text;
     }
-    AppendParagraph(ui->text_edit_recv, line);
+    AppendParagraph(ui->text_edit_recv, line, ReceiveViewBuffer::kViewLines);
     ++m_append_count;
     if (m_append_count > m_append_limit) {
         ui->text_edit_recv->clear();
@@ -323,7 +333,7 @@ void SerialPortAssistantWidget::on_btn_send_command_clicked()
     const QString echo = m_send_hex ? ReceiveViewBuffer::HexRows(bytes)
                                     : ReceiveViewBuffer::BoundedLines(AssistantText::Utf8UpToZero(bytes),
                                                                       ReceiveViewBuffer::kViewLines - 1);
-    AppendParagraph(ui->text_edit_recv, prefix + QStringLiteral("\n") + echo);
+    AppendParagraph(ui->text_edit_recv, prefix + QStringLiteral("\n") + echo, ReceiveViewBuffer::kViewLines);
 }
 
 bool SerialPortAssistantWidget::PortIsOpen()
