@@ -39,8 +39,9 @@ bool SimpleSetting::Synced()
     for (const QString& key : keys) {
         values.insert(key, m_setting->value(key));
     }
+    // Nothing is cleared: keys in the file that the old object never read
+    // stay.
     QSettings* fresh = new QSettings(m_setting->fileName(), QSettings::IniFormat);
-    fresh->clear();
     for (auto it = values.cbegin(); it != values.cend(); ++it) {
         fresh->setValue(it.key(), it.value());
     }
