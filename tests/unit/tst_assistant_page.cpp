@@ -218,13 +218,13 @@ private slots:
         Receive("ignored");
         RecvDataHandleManager::GetInstance()->SendMessageToPageSlot(PAGE_MSG_PARAM_RAW_DATA, QVariant(QByteArray("x")),
                                                                     QVariant());
-        QTest::qWait(250);
+        // Answers reach a page on its own thread at once.
+        page.RunDisplayTick();
         QCOMPARE(page.RecvCounter(), uint64_t(0));
         QVERIFY(RecvText(page).isEmpty());
         // The caption must match exactly.
         g_current_action_name = QStringLiteral("串口助手 ");
         Receive("ignored");
-        QTest::qWait(150);
         QCOMPARE(page.RecvCounter(), uint64_t(0));
     }
 
@@ -235,7 +235,7 @@ private slots:
         Click(page, "checkBox_no_show");
         Receive("AB");
         Receive("CD");
-        QTest::qWait(250);
+        page.RunDisplayTick();
         QVERIFY(RecvText(page).isEmpty());
         QCOMPARE(Child<QLabel>(page, "label_recv_total_byte")->text(), QString("接收总字节数：0"));
         Click(page, "checkBox_no_show");
@@ -337,20 +337,30 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!page->IsLoopRunning(), 2000);
         const uint32_t counted = page->SendCounter();
         QCOMPARE(counted % 3, uint32_t(0)); // whole sends of "X\r\n"
-        QTest::qWait(120);
+        // The loop's last report came with its end: nothing more is counted.
+        QCoreApplication::processEvents();
         QCOMPARE(page->SendCounter(), counted);
+
+        // The port closes under a running loop: it ends, and says why.
+        Click(*page, "checkBox_while");
+        Click(*page, "btn_send_command");
+        QVERIFY(page->IsLoopRunning());
+        g_serial_is_connected = false;
+        QTRY_VERIFY_WITH_TIMEOUT(!page->IsLoopRunning(), 2000);
+        QVERIFY(!Child<QCheckBox>(*page, "checkBox_while")->isChecked());
+        QCOMPARE(LastBoxText(), QString("请连接串口"));
+        g_serial_is_connected = true;
 
         // A long period, and the page goes away in the middle of a wait.
         Click(*page, "checkBox_while");
         Child<QLineEdit>(*page, "lineEdit")->setText("60000");
         Click(*page, "btn_send_command");
         QVERIFY(page->IsLoopRunning());
-        QTest::qWait(50);
         QElapsedTimer timer;
         timer.start();
         delete page;
         QVERIFY(timer.elapsed() < 2000);
-        QTest::qWait(50); // nothing queued by the loop may reach the dead page
+        QCoreApplication::processEvents(); // nothing queued by the loop may reach the dead page
     }
 
     void frameBoxBuildsChecksAndParses()
@@ -538,7 +548,7 @@ private slots:
         QCOMPARE(Child<QTextEdit>(page, "text_edit_send")->toPlainText(), QString("AT+二"));
         QCOMPARE(table->item(1, 1)->text(), QString("暂无介绍"));
         QCOMPARE(ReadAll(m_atPath), AtFile({"AT+二", "AT+THREE"}, {"暂无描述", ""}));
-        QTest::qWait(20); // the replaced buttons go on the next event round
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the replaced buttons
 
         // Delete the last remaining rows one after the other.
         RowButton(page, 1, 4)->click();
