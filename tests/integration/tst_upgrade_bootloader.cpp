@@ -246,6 +246,7 @@ void TestUpgradeBootloader::unusableFileRefusedBeforeErase_data()
     QTest::newRow("missing") << "nothing-here.firmware" << QByteArray() << "固件文件读取错误";
     QTest::newRow("truncated") << "cut.firmware" << UpgradeBench::EncipheredImage(300).left(100) << "固件文件读取错误";
     QTest::newRow("wrong name") << "image.bin" << UpgradeBench::EncipheredImage(300) << "文件命名错误";
+    QTest::newRow("unknown image type") << "type.firmware" << UpgradeBench::UnknownTypeImage() << "固件对应类型错误";
     QTest::newRow("oversized") << "huge.firmware" << QByteArray(16 * 1024 * 1024 + 16, '\x5a') << "固件文件读取错误";
 }
 

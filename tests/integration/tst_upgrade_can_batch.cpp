@@ -195,6 +195,8 @@ void TestUpgradeCanBatch::refusedBeforeTheBus_data()
     QTest::newRow("not a firmware name") << "fw#CRC12345.bin" << UpgradeBench::EncipheredImage(100) << "文件命名错误";
     QTest::newRow("truncated") << "cut#CRC1.firmware" << UpgradeBench::EncipheredImage(2000).left(1000)
                                << "固件文件读取错误";
+    QTest::newRow("unknown image type") << "type#CRC1.firmware" << UpgradeBench::UnknownTypeImage()
+                                        << "固件对应类型错误";
 }
 
 void TestUpgradeCanBatch::refusedBeforeTheBus()

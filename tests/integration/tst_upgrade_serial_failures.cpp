@@ -130,13 +130,10 @@ void TestUpgradeSerialFailures::imageWithoutHeaderIsRefusedBeforeErase_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("text");
-    QByteArray unknown;
-    UpgradeBench::EncipheredImage(64, &unknown);
-    unknown[6] = 3; // no image type has it
     QTest::newRow("empty") << QByteArray() << "固件文件读取错误";
     QTest::newRow("shorter than its header") << QByteArray::fromHex("00112233445502") << "固件文件读取错误";
     QTest::newRow("cut to 1000 bytes") << UpgradeBench::EncipheredImage(2000).left(1000) << "固件文件读取错误";
-    QTest::newRow("unknown image type") << UpgradeBench::Encipher(unknown) << "固件对应类型错误";
+    QTest::newRow("unknown image type") << UpgradeBench::UnknownTypeImage() << "固件对应类型错误";
 }
 
 void TestUpgradeSerialFailures::imageWithoutHeaderIsRefusedBeforeErase()

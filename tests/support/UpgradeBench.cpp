@@ -295,6 +295,14 @@ QByteArray UpgradeBench::EncipheredImage(int plainSize, QByteArray* plainOut)
     return Encipher(plain);
 }
 
+QByteArray UpgradeBench::UnknownTypeImage()
+{
+    QByteArray plain;
+    EncipheredImage(64, &plain);
+    plain[6] = 3; // no image type has it
+    return Encipher(plain);
+}
+
 QByteArray UpgradeBench::Encipher(const QByteArray& plain)
 {
     QByteArray enciphered;

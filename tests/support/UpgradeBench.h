@@ -76,6 +76,8 @@ public:
     // A plain image whose header names type G (byte 6 = 2), enciphered as
     // the cipher tool would.
     static QByteArray EncipheredImage(int plainSize, QByteArray* plainOut = nullptr);
+    // An enciphered image whose header names no known type (byte 6 = 3).
+    static QByteArray UnknownTypeImage();
     static QByteArray Encipher(const QByteArray& plain);
     // A file's bytes ("<unreadable>" when it cannot be read).
     static QByteArray ReadFile(const QString& path);

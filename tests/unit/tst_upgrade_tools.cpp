@@ -179,6 +179,18 @@ void TestUpgradeTools::cipherToolRefusals()
     Child<QPushButton>("btn_crypt")->click();
     QVERIFY(DialogSeam::Requests().last().text.startsWith("Cannot write file " + Path("self.firmware") + ":\n"));
     QCOMPARE(ReadFile(Path("self.firmware")), Sample(40));
+
+    // Typed without the suffix over an existing firmware: replaced only on Yes.
+    QVERIFY(WriteFile(Path("kept.firmware"), Sample(40)));
+    Child<QLineEdit>("lineEdit_filePath_crypt")->setText(Path("src.bin"));
+    for (const QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Yes}) {
+        DialogSeam::SetHandler([this, answer](const DialogSeam::Request& r) {
+            return r.kind == DialogSeam::SaveFile ? QVariant(Path("kept")) : QVariant(int(answer));
+        });
+        Child<QPushButton>("btn_crypt")->click();
+        QCOMPARE(DialogSeam::Requests().last().text, Path("kept.firmware") + " 已存在，是否覆盖？");
+        QCOMPARE(ReadFile(Path("kept.firmware")).size(), answer == QMessageBox::Yes ? 48 : 40);
+    }
 }
 
 void TestUpgradeTools::chooseSourceRemembersIt()

@@ -585,9 +585,10 @@ bool UpdataSoftware::CheckFirmwareFile()
         LOG_INFO() << "固件文件读取错误" << error;
         return refuse("固件文件读取错误");
     }
-    if (m_upload_data.mode == 1
-        && ImageTypeOf(static_cast<unsigned char>(m_plain_image.at(5)), static_cast<unsigned char>(m_plain_image.at(6)))
-            == IMAGE_TYPE_UNKNOWN)
+    // An image whose header names no known type is refused in every mode:
+    // no mode may erase a device for a file another mode turns away.
+    if (ImageTypeOf(static_cast<unsigned char>(m_plain_image.at(5)), static_cast<unsigned char>(m_plain_image.at(6)))
+        == IMAGE_TYPE_UNKNOWN)
         return refuse("固件对应类型错误");
     return true;
 }

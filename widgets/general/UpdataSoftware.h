@@ -136,8 +136,8 @@ public:
 
     // Checks the request's firmware file before anything reaches the
     // device: the name (".firmware" for modes 0 and 2, the CRC for mode 0),
-    // a readable file of whole cipher blocks within kMaxFlashSize, and for
-    // mode 1 a header naming a known image type. Keeps the file open and
+    // a readable file of whole cipher blocks within kMaxFlashSize, and a
+    // header naming a known image type. Keeps the file open and
     // its image deciphered in memory. On refusal reports the reason to the
     // page and returns false.
     bool CheckFirmwareFile();

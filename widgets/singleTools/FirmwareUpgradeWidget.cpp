@@ -264,9 +264,15 @@ void FirmwareUpgradeWidget::on_btn_crypt_clicked()
     if (m_crypt_save_file.isEmpty())
         return;
     // The upgrade takes only ".firmware" files: a name chosen without it
-    // gets it.
-    if (!m_crypt_save_file.endsWith(".firmware"))
+    // gets it. The dialog asked about the name as typed, so a file already
+    // under the completed name is replaced only when the user says so.
+    if (!m_crypt_save_file.endsWith(".firmware")) {
         m_crypt_save_file += ".firmware";
+        if (QFileInfo::exists(m_crypt_save_file)
+            && DialogSeam::AskWarningQuestion(this, "提示", m_crypt_save_file + " 已存在，是否覆盖？")
+                != QMessageBox::Yes)
+            return;
+    }
     m_save_crypt_dir = FolderOf(m_crypt_save_file);
     SettingManager::GetInstance()->SetPreSaveCryptPath(m_save_crypt_dir + "/");
 
