@@ -261,6 +261,11 @@ void TestUpgradeTools::crcToolRefusesAMissingFile()
     QCOMPARE(Child<QTextEdit>("textEdit_filePath_crc_calculated")->toPlainText(), QString());
     QCOMPARE(DialogSeam::Requests().last().kind, DialogSeam::Warning);
     QVERIFY(DialogSeam::Requests().last().text.startsWith("Cannot read file " + Path("gone.firmware")));
+    // Beyond any device's flash: not read, and said so.
+    QVERIFY(WriteFile(Path("huge.firmware"), QByteArray(16 * 1024 * 1024 + 16, '\x5a')));
+    Child<QLineEdit>("lineEdit_filePath_crc")->setText(Path("huge.firmware"));
+    Child<QPushButton>("btn_crc")->click();
+    QCOMPARE(DialogSeam::Requests().last().text, "Cannot read file " + Path("huge.firmware") + ":\nfile too large.");
     // Empty box: nothing.
     DialogSeam::ClearRequests();
     Child<QLineEdit>("lineEdit_filePath_crc")->clear();

@@ -382,8 +382,10 @@ void FirmwareUpgradeWidget::on_btn_crc_clicked()
         // No name for an image that could not be read: it would carry a CRC
         // no device will ever report.
         ui->textEdit_filePath_crc_calculated->clear();
-        DialogSeam::ShowWarning(this, "Recent Files",
-                                QString("Cannot read file %1:\n%2.").arg(path, m_firmware_file.errorString()));
+        const QString reason = m_firmware_file.size() > static_cast<qint64>(UpdataSoftware::kMaxFlashSize)
+            ? QString("file too large")
+            : m_firmware_file.errorString();
+        DialogSeam::ShowWarning(this, "Recent Files", QString("Cannot read file %1:\n%2.").arg(path, reason));
         return;
     }
     const QString name = CrcFileName(path, crc);
