@@ -52,6 +52,14 @@ void FeedVersionFile(UpgradeDialog& dialog, const QByteArray& body)
                               Qt::BlockingQueuedConnection);
 }
 
+// Waits until the worker has handled everything asked of it so far, then
+// delivers what it sent back.
+void SyncWithWorker(UpgradeDialog& dialog)
+{
+    QMetaObject::invokeMethod(dialog.GetWorker(), []() {}, Qt::BlockingQueuedConnection);
+    QCoreApplication::processEvents();
+}
+
 } // namespace
 
 class TestUpdateDialog : public QObject
@@ -167,7 +175,7 @@ void TestUpdateDialog::staysHiddenWithoutUpdate()
 {
     UpgradeDialog dialog(nullptr);
     QTRY_VERIFY(dialog.GetWorkerThread()->isRunning());
-    QTest::qWait(50);
+    SyncWithWorker(dialog);
     QVERIFY(!dialog.isVisible());
     QVERIFY(DialogSeam::Requests().isEmpty());
 }
@@ -193,7 +201,7 @@ void TestUpdateDialog::twoQuickClicksTwoBoxes()
     button->click();
     button->click();
     QTRY_COMPARE_WITH_TIMEOUT(NoUpdateBoxes().size(), 2, 5000);
-    QTest::qWait(100);
+    SyncWithWorker(dialog);
     QCOMPARE(NoUpdateBoxes().size(), 2);
 }
 
@@ -234,7 +242,7 @@ void TestUpdateDialog::reportedUpdateShowsModalWithList()
 
     // The same version as ours shows nothing more.
     FeedVersionFile(dialog, R"({"version":[1,1,4],"update_content":["丁"]})");
-    QTest::qWait(50);
+    QCoreApplication::processEvents();
     QCOMPARE(Paragraphs(dialog).size(), 3);
 
     dialog.slot_show_update_content({"x", "y"});
@@ -313,7 +321,7 @@ void TestUpdateDialog::destructionDuringWaitDoesNotHang()
     delete dialog;
     QVERIFY(clock.elapsed() < 3000);
     QVERIFY(worker.isNull());
-    QTest::qWait(600);
+    QCoreApplication::processEvents();
     QVERIFY(NoUpdateBoxes().isEmpty());
 }
 
@@ -392,7 +400,7 @@ void TestUpdateDialog::mainWindowKeepsOneHiddenUntilDestroyed()
         QVERIFY(!dialogs.first()->isVisible());
         thread = dialogs.first()->GetWorkerThread();
         QTRY_VERIFY(thread->isRunning());
-        QTest::qWait(50);
+        SyncWithWorker(*dialogs.first());
         QVERIFY(!dialogs.first()->isVisible());
     }
     // Gone with the window, even without an event loop afterwards.
