@@ -83,11 +83,15 @@ public:
 
     void FontAutoResize(QWidget* w, int s);
     void RecordWidget(QWidget* w);
+    void RecordMaximumHeight(QWidget* w);
 
     AutoResizer* q_ptr = nullptr;
     QWidget* m_root = nullptr;
     QMap<QWidget*, AutoResizeT::AutoResizeOriginalData> m_resizeMap;
     QMap<QWidget*, AutoResizeT::AutoResizeOriginalData> m_fontMap;
+    // Design-size height limits ("at most 30 pixels high"): they grow and
+    // shrink with the height, or a scaled font would no longer fit.
+    QMap<QWidget*, int> m_maxHeights;
     QList<QWidget*> m_resizeItems;
     QList<QWidget*> m_noResizeItems;
     int m_flags = 0;
@@ -109,6 +113,14 @@ void AutoResizerPrivate::RecordWidget(QWidget* w)
     data.data_rect = w->geometry();
     data.data_font = PolishedFont(w);
     m_resizeMap.insert(w, data);
+    RecordMaximumHeight(w);
+}
+
+void AutoResizerPrivate::RecordMaximumHeight(QWidget* w)
+{
+    if (w->maximumHeight() < QWIDGETSIZE_MAX) {
+        m_maxHeights.insert(w, w->maximumHeight());
+    }
 }
 
 void AutoResizerPrivate::FontAutoResize(QWidget* w, int s)
@@ -187,6 +199,7 @@ AutoResizer::AutoResizer(QWidget* root, float designWidth, float designHeight)
             AutoResizeT::AutoResizeOriginalData data;
             data.data_font = PolishedFont(w);
             d->m_fontMap.insert(w, data);
+            d->RecordMaximumHeight(w);
         }
     }
 }
@@ -242,6 +255,9 @@ void AutoResizer::doneAllResizeItem()
     }
     for (QWidget* w : qAsConst(d->m_noResizeItems)) {
         d->m_resizeMap.remove(w);
+        if (!d->m_fontMap.contains(w)) {
+            d->m_maxHeights.remove(w);
+        }
     }
     d->m_recorded = true;
 }
@@ -259,6 +275,9 @@ void AutoResizer::doAutoResize()
         return;
     }
 
+    for (auto it = d->m_maxHeights.cbegin(); it != d->m_maxHeights.cend(); ++it) {
+        it.key()->setMaximumHeight(static_cast<int>(it.value() * d->m_verRatio));
+    }
     for (auto it = d->m_resizeMap.cbegin(); it != d->m_resizeMap.cend(); ++it) {
         QWidget* w = it.key();
         const QRect& r = it.value().data_rect;

@@ -1,7 +1,8 @@
 // Every tool page inside the real main window at the window sizes users have:
-// each visible control lies inside what its containers show, and no two
-// controls a user clicks or types into cover each other. A failure saves the
-// window's picture beside the suite's output and names the control and size.
+// each visible control lies inside what its containers show, no two controls
+// a user clicks or types into cover each other, and a line of their text fits
+// into them. A failure saves the window's picture beside the suite's output
+// and names the control and size.
 
 #include "commom/DialogSeam.h"
 #include "commom/StartUp.h"
@@ -81,6 +82,11 @@ QStringList LayoutFaults(QWidget* window)
         }
         if (label == nullptr) {
             interactive << w;
+            // A line of its scaled text fits into the control.
+            if (w->height() < w->fontMetrics().height()) {
+                faults << QString("%1 text %2 px high in %3 px")
+                              .arg(Name(w)).arg(w->fontMetrics().height()).arg(w->height());
+            }
         }
     }
     for (int i = 0; i < interactive.size(); ++i) {

@@ -59,6 +59,7 @@ private slots:
     void noResizeItemWinsOverResizeItem();
     void repeatedResizesDoNotCompound();
     void customLayoutContainerScalesOnlyFontsOfDirectChildren();
+    void heightLimitsScaleWithTheHeight();
 };
 
 void TestAutoResizer::scalesGeometryAndFontAtDoubleSize()
@@ -449,6 +450,37 @@ void TestAutoResizer::customLayoutContainerScalesOnlyFontsOfDirectChildren()
     QCOMPARE(deep->geometry(), QRect(8, 12, 80, 40));
     QCOMPARE(deep->font().pointSizeF(), ScreenPt(12) * 2.0 - 1.0);
     QCOMPARE(other->geometry(), QRect(250, 10, 100, 100)); // not recorded: not a kind, not named
+}
+
+void TestAutoResizer::heightLimitsScaleWithTheHeight()
+{
+    QWidget root;
+    root.resize(400, 300);
+    auto* button = new QPushButton("button", &root);
+    button->setGeometry(10, 20, 100, 30);
+    button->setMaximumHeight(30);
+    auto* container = new QWidget(&root);
+    container->setObjectName("widget_customLayout");
+    container->setGeometry(10, 100, 200, 100);
+    auto* combo = new QComboBox;
+    combo->setMaximumHeight(30);
+    (new QHBoxLayout(container))->addWidget(combo);
+    QLabel* kept = MakeLabel(&root, QRect(10, 250, 100, 30), 12, "kept");
+    kept->setMaximumHeight(30);
+    AutoResizer resizer(&root, 400, 300);
+    resizer.setAutoResizeFlag(15);
+    resizer.addNoAutoResizeItem(kept);
+    resizer.doneAllResizeItem();
+
+    root.resize(400, 600);
+    resizer.doAutoResize();
+    QCOMPARE(button->geometry(), QRect(10, 40, 100, 60));
+    QCOMPARE(combo->maximumHeight(), 60);
+    QCOMPARE(kept->maximumHeight(), 30);
+    root.resize(400, 150);
+    resizer.doAutoResize();
+    QCOMPARE(button->geometry(), QRect(10, 10, 100, 15));
+    QCOMPARE(combo->maximumHeight(), 15);
 }
 
 QTEST_MAIN(TestAutoResizer)
