@@ -158,7 +158,8 @@ void TestPageLayout::pageIsWholeAtEverySize_data()
         {"ImuParameterConfigWidget", 0, ""}, {"CommandCreatorWidget", 0, ""},
         {"FirmwareUpgradeWidget", 0, ""},  {"FirmwareUpgradeWidget", 1, ""},
         {"FirmwareUpgradeWidget", 2, ""},  {"InstrumentWidget", 0, ""},
-        {"SerialPortAssistantWidget", 0, ""}, {"Imu33DataWidget", 0, ""},
+        {"SerialPortAssistantWidget", 0, ""},
+        {"SerialPortAssistantWidget", 0, "btn_quick_command"}, {"Imu33DataWidget", 0, ""},
         {"Imu33DataWidget", 0, "btn_set_customLayout"}, {"PeopleNavMainWidget", 0, ""},
         {"AHRSGroupWidget", 0, ""},        {"AllParameterWidget", 0, ""},
     };

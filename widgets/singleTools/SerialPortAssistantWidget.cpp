@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QTabBar>
 #include <QTableWidgetItem>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -200,6 +201,11 @@ void SerialPortAssistantWidget::resizeEvent(QResizeEvent* event)
 {
     if (m_autoResizer != nullptr) {
         m_autoResizer->doAutoResize();
+        // Tab bars keep a font of their own: the titles take the scaled
+        // font of the send tabs.
+        for (QTabWidget* tabs : {ui->tabWidget_recv, ui->tabWidget_quick, ui->tabWidget_send}) {
+            tabs->tabBar()->setFont(ui->tabWidget_send->font());
+        }
     }
     QWidget::resizeEvent(event);
     if (!m_display_paused) {
