@@ -15,7 +15,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QStackedWidget>
-#include <QThread>
 #include <QTimer>
 
 #include <atomic>
@@ -23,14 +22,12 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
-#include <signal.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "commom/Global.h"
 #include "ProcessStats.h"
+#include "PtyDeviceLink.h"
 #include "commom/StartUp.h"
 #include "controls/QADI.h"
 #include "controls/QCompass.h"
@@ -60,14 +57,6 @@ protected:
     }
 };
 
-class Opener : public QObject
-{
-    Q_OBJECT
-signals:
-    void SignalOpenSerial();
-    void SignalCloseSerial();
-};
-
 QByteArray AhrsFrame(uint32_t n)
 {
     AhrsData s{};
@@ -87,12 +76,8 @@ QByteArray AhrsFrame(uint32_t n)
 }
 
 // The device: paced on absolute deadlines so the rate holds on average.
-[[noreturn]] void Stream(int master, int goPipe, int seconds, int rate)
+void Stream(int master, int seconds, int rate)
 {
-    char go = 0;
-    if (read(goPipe, &go, 1) != 1) {
-        _exit(1);
-    }
     timespec next{};
     clock_gettime(CLOCK_MONOTONIC, &next);
     const long periodNs = 1000000000L / rate;
@@ -104,7 +89,7 @@ QByteArray AhrsFrame(uint32_t n)
         while (left > 0) {
             const ssize_t w = write(master, p, left);
             if (w <= 0) {
-                _exit(0); // the host closed the line
+                return; // the host closed the line
             }
             p += w;
             left -= size_t(w);
@@ -116,7 +101,6 @@ QByteArray AhrsFrame(uint32_t n)
         }
         clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr);
     }
-    _exit(0);
 }
 
 } // namespace
@@ -131,36 +115,14 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    const int master = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
-        std::perror("pty");
+    PtyDeviceLink link;
+    if (!link.Fork([&](int master) { Stream(master, seconds, rate); })) {
         return 1;
     }
-    const QString slave = QString::fromLocal8Bit(ptsname(master));
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0) {
-        return 1;
-    }
-    const pid_t child = fork();
-    if (child == 0) {
-        close(pipeFds[1]);
-        Stream(master, pipeFds[0], seconds, rate);
-    }
-    close(pipeFds[0]);
 
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     RegsiterMetaType();
-
-    QThread thread;
-    auto* worker = new WorkerThreadImu(nullptr);
-    Opener opener;
-    QObject::connect(&opener, &Opener::SignalOpenSerial, worker, &WorkerThread::slot_open_serial_port);
-    QObject::connect(&opener, &Opener::SignalCloseSerial, worker, &WorkerThread::slot_close_serial_port);
-    QObject::connect(&thread, &QThread::finished, worker, &QObject::deleteLater);
-    SerialPortManager::GetInstance()->InsertImuWorker(worker, 0);
-    worker->moveToThread(&thread);
-    thread.start();
 
     QStackedWidget stack;
     auto* ahrs = new AHRSDataWidget(&stack);
@@ -197,19 +159,7 @@ int main(int argc, char** argv)
     }
 
     bool opened = false;
-    QObject::connect(worker, &WorkerThread::SignalSerialIsOpen, [&](SerialState s) {
-        if (s == SERIAL_STATE_OPENED && !opened) {
-            opened = true;
-            const char go = 'g';
-            if (write(pipeFds[1], &go, 1) != 1) {
-                std::perror("go");
-            }
-        }
-    });
-    g_connection_serial_name = slave;
-    g_connection_baud_rate = QStringLiteral("921600");
-    g_serial_is_connected = true;
-    emit opener.SignalOpenSerial();
+    link.Open([&opened]() { opened = true; });
 
     QElapsedTimer wall;
     double cpuStart = 0;
@@ -253,14 +203,7 @@ int main(int argc, char** argv)
     });
     report.start(1000);
     const int rc = app.exec();
-
-    emit opener.SignalCloseSerial();
-    thread.quit();
-    thread.wait();
-    kill(child, SIGTERM);
-    waitpid(child, nullptr, 0);
-    close(master);
+    link.Close();
     return rc;
 }
 
-#include "bench_ahrs_stream.moc"

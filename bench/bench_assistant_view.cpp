@@ -16,57 +16,23 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QRadioButton>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include "commom/Global.h"
+#include "ProcessStats.h"
+#include "PtyDeviceLink.h"
 #include "commom/StartUp.h"
 #include "widgets/singleTools/SerialPortAssistantWidget.h"
-#include "workerThread/SerialPortManager.h"
-#include "workerThread/WorkerThreadImu.h"
 
 namespace {
 
-class Opener : public QObject
-{
-    Q_OBJECT
-signals:
-    void SignalOpenSerial();
-    void SignalCloseSerial();
-};
-
-long StatusKb(const char* key)
-{
-    QFile f("/proc/self/status");
-    if (!f.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith(key)) {
-            return line.mid(int(std::strlen(key))).trimmed().split(' ').value(0).toLong();
-        }
-    }
-    return -1;
-}
-
 // The device: every 10 ms the bytes due by then, on absolute deadlines.
-[[noreturn]] void Stream(int master, int goPipe, bool text, long rate, long total)
+void Stream(int master, bool text, long rate, long total)
 {
-    char go = 0;
-    if (read(goPipe, &go, 1) != 1) {
-        _exit(1);
-    }
     const long perTick = std::max(1L, rate / 100);
     QByteArray pending;
     uint32_t seed = 2463534242u;
@@ -92,7 +58,7 @@ long StatusKb(const char* key)
         while (left > 0) {
             const ssize_t w = write(master, p, size_t(left));
             if (w <= 0) {
-                _exit(0);
+                return; // the host closed the line
             }
             p += w;
             left -= w;
@@ -106,7 +72,6 @@ long StatusKb(const char* key)
         }
         clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr);
     }
-    _exit(0);
 }
 
 } // namespace
@@ -124,36 +89,14 @@ int main(int argc, char** argv)
     const int seconds = pauseRun ? amount * 13 : amount;
     const long total = rate * seconds;
 
-    const int master = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
-        std::perror("pty");
+    PtyDeviceLink link;
+    if (!link.Fork([&](int master) { Stream(master, mode == "text", rate, total); })) {
         return 1;
     }
-    const QString slave = QString::fromLocal8Bit(ptsname(master));
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0) {
-        return 1;
-    }
-    const pid_t child = fork();
-    if (child == 0) {
-        close(pipeFds[1]);
-        Stream(master, pipeFds[0], mode == "text", rate, total);
-    }
-    close(pipeFds[0]);
 
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     RegsiterMetaType();
-
-    QThread thread;
-    auto* worker = new WorkerThreadImu(nullptr);
-    Opener opener;
-    QObject::connect(&opener, &Opener::SignalOpenSerial, worker, &WorkerThread::slot_open_serial_port);
-    QObject::connect(&opener, &Opener::SignalCloseSerial, worker, &WorkerThread::slot_close_serial_port);
-    QObject::connect(&thread, &QThread::finished, worker, &QObject::deleteLater);
-    SerialPortManager::GetInstance()->InsertImuWorker(worker, 0);
-    worker->moveToThread(&thread);
-    thread.start();
 
     g_current_action_name = QStringLiteral("串口助手");
     SerialPortAssistantWidget page(nullptr);
@@ -166,20 +109,10 @@ int main(int argc, char** argv)
 
     bool opened = false;
     QElapsedTimer wall;
-    QObject::connect(worker, &WorkerThread::SignalSerialIsOpen, [&](SerialState s) {
-        if (s == SERIAL_STATE_OPENED && !opened) {
-            opened = true;
-            wall.start();
-            const char go = 'g';
-            if (write(pipeFds[1], &go, 1) != 1) {
-                std::perror("go");
-            }
-        }
+    link.Open([&]() {
+        opened = true;
+        wall.start();
     });
-    g_connection_serial_name = slave;
-    g_connection_baud_rate = QStringLiteral("921600");
-    g_serial_is_connected = true;
-    emit opener.SignalOpenSerial();
 
     // Event-loop lateness: how long after its due time a 10 ms timer runs.
     qint64 maxLate = 0;
@@ -248,14 +181,6 @@ int main(int argc, char** argv)
     });
     report.start(1000);
     const int rc = app.exec();
-
-    emit opener.SignalCloseSerial();
-    thread.quit();
-    thread.wait();
-    kill(child, SIGTERM);
-    waitpid(child, nullptr, 0);
-    close(master);
+    link.Close();
     return rc;
 }
-
-#include "bench_assistant_view.moc"
