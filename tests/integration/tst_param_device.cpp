@@ -14,6 +14,7 @@
 #include "commom/CommonFunction.h"
 #include "commom/DialogSeam.h"
 #include "commom/Global.h"
+#include "commom/Logger.h"
 #include "commom/StartUp.h"
 #include "widgets/singleTools/parameterConfigPage/CoordParamsSet.h"
 #include "widgets/singleTools/parameterConfigPage/ImuParameterConfigWidget.h"
@@ -154,9 +155,19 @@ private:
     QComboBox* Box(const char* name) { return m_page->findChild<QComboBox*>(name); }
 
 private slots:
+    static QString LogText()
+    {
+        Logger::Flush();
+        QFile file(Logger::FilePath());
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
     void initTestCase()
     {
         QVERIFY(m_pty.IsOpen());
+        QVERIFY(Logger::Init(QDir::temp().filePath(
+            QString("corvanta-param-device-%1.log").arg(QCoreApplication::applicationPid()))));
+        Logger::SetLevel(Logger::Debug);
         RegsiterMetaType();
         DialogSeam::SetScripted(true);
         g_connection_serial_name = m_pty.SlavePath();
@@ -440,14 +451,20 @@ private slots:
         QVERIFY(firstId1After - commands[storeAt].at >= 2000);
     }
 
+    // Two GETs of 3 s each resent every 5 ms: the log gets the first resend
+    // of each and then at most a line a second.
     void absentDeviceEndsWithFailureText()
     {
         m_device->SetPolicy(nullptr);
         QTest::qWait(600);
+        const int before = LogText().count("重发命令");
         QTest::mouseClick(m_page->findChild<QPushButton*>("button_read"), Qt::LeftButton);
         QCOMPARE(Status()->text(), QString("状态：正在读取参数....."));
         QTRY_COMPARE_WITH_TIMEOUT(Status()->text(), QString("状态：读取数据失败"), 12000);
         QCOMPARE(Box("comboBoxBaud")->currentIndex(), 0);
+        const int resendLines = LogText().count("重发命令") - before;
+        QVERIFY2(resendLines >= 2 && resendLines <= 8, qPrintable(QString::number(resendLines)));
+        QVERIFY(m_device->Commands().size() > 100);
     }
 };
 

@@ -401,7 +401,8 @@ private slots:
         QCOMPARE(DialogSeam::Requests()[0].title, QString("错误"));
         QCOMPARE(DialogSeam::Requests()[0].text, QString("未成功连接设备"));
         QCOMPARE(m_sent.size(), 1);
-        QCOMPARE(Child<QLabel>("label_status")->text(), QString("状态：正在读取参数....."));
+        // No device worker exists: nothing can answer.
+        QCOMPARE(Child<QLabel>("label_status")->text(), QString("状态：读取数据失败（设备未连接）"));
         QCOMPARE(Box("comboBoxBaud")->currentIndex(), 0);
         QCOMPARE(Box("combo_box_stream_status")->currentIndex(), 0);
         QCOMPARE(Box("comboBoxAccelLpf")->currentIndex(), 0);
@@ -479,6 +480,42 @@ private slots:
         QCOMPARE(m_sent.size(), 1);
         Answer(PAGE_MSG_PARAM_TABLE_READ, 9, QVariant::fromValue(QMap<unsigned int, float>()));
         QCOMPARE(Child<QLabel>("label_status")->text(), QString("状态：文件导出失败,请检查保存路径"));
+    }
+
+    // An export that gets no table leaves no file and says why: the
+    // table's checksum failed, or nothing answered within the watchdog.
+    void exportWithoutTableLeavesNoFile_data()
+    {
+        QTest::addColumn<bool>("answered");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("checksum failed") << true << "状态：已收到参数:127/127,CRC校验不通过,文件导出失败";
+        QTest::newRow("no answer") << false << "状态：文件导出失败,设备无应答";
+    }
+
+    void exportWithoutTableLeavesNoFile()
+    {
+        QFETCH(bool, answered);
+        QFETCH(QString, status);
+        QTemporaryDir dir;
+        DialogSeam::SetHandler([&dir](const DialogSeam::Request& r) -> QVariant {
+            return r.kind == DialogSeam::ExistingDirectory ? QVariant(dir.path()) : QVariant();
+        });
+        m_page->SetExportWatchdogInterval(200);
+        QMetaObject::invokeMethod(m_page.get(), "on_btn_export_param_clicked", Qt::DirectConnection);
+        DialogSeam::SetHandler(nullptr);
+        QCOMPARE(m_sent.size(), 1);
+        QVERIFY(!Child<QPushButton>("btn_export_param")->isEnabled());
+        if (answered) {
+            Answer(PAGE_MSG_PARAM_TABLE_READ, 2, QString("已收到参数:127/127"));
+            Answer(PAGE_MSG_PARAM_TABLE_READ, 4, QString("已收到参数:127/127,CRC校验不通过"));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(Child<QLabel>("label_status")->text(), status, 3000);
+        QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+        QVERIFY(Child<QPushButton>("btn_export_param")->isEnabled());
+        // A table that comes after all finds no export waiting for it.
+        Answer(PAGE_MSG_PARAM_TABLE_READ, 9, QVariant::fromValue(QMap<unsigned int, float>()));
+        QCOMPARE(Child<QLabel>("label_status")->text(), status);
+        QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
     }
 
     void importHandsSetToBatchDialog()

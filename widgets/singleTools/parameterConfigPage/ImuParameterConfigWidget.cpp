@@ -284,8 +284,12 @@ bool ImuParameterConfigWidget::RequestAllowed()
 
 void ImuParameterConfigWidget::StartRequest(Request request)
 {
-    // Without a device worker nothing can answer, so nothing would end it.
+    // Without a device worker nothing can answer: the request goes out as
+    // always, but nothing would end it, and the page says so at once. An
+    // export ends by its watchdog.
     if (SerialPortManager::GetInstance()->GetImuWorker() == nullptr && request != Request::Export) {
+        ShowStatus(QString::fromUtf8(request == Request::Read ? "状态：读取数据失败（设备未连接）"
+                                                              : "状态：设置参数失败（设备未连接）"));
         return;
     }
     m_request = request;
