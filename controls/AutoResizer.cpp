@@ -90,7 +90,7 @@ public:
     QMap<QWidget*, AutoResizeT::AutoResizeOriginalData> m_resizeMap;
     QMap<QWidget*, AutoResizeT::AutoResizeOriginalData> m_fontMap;
     // Design-size height limits ("at most 30 pixels high"): they grow and
-    // shrink with the height, or a scaled font would no longer fit.
+    // shrink with the fonts, or a scaled text would no longer fit.
     QMap<QWidget*, int> m_maxHeights;
     QList<QWidget*> m_resizeItems;
     QList<QWidget*> m_noResizeItems;
@@ -276,7 +276,7 @@ void AutoResizer::doAutoResize()
     }
 
     for (auto it = d->m_maxHeights.cbegin(); it != d->m_maxHeights.cend(); ++it) {
-        it.key()->setMaximumHeight(static_cast<int>(it.value() * d->m_verRatio));
+        it.key()->setMaximumHeight(static_cast<int>(it.value() * d->m_fontRatio));
     }
     for (auto it = d->m_resizeMap.cbegin(); it != d->m_resizeMap.cend(); ++it) {
         QWidget* w = it.key();

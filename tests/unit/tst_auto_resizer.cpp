@@ -59,7 +59,7 @@ private slots:
     void noResizeItemWinsOverResizeItem();
     void repeatedResizesDoNotCompound();
     void customLayoutContainerScalesOnlyFontsOfDirectChildren();
-    void heightLimitsScaleWithTheHeight();
+    void heightLimitsScaleWithTheFonts();
 };
 
 void TestAutoResizer::scalesGeometryAndFontAtDoubleSize()
@@ -452,7 +452,7 @@ void TestAutoResizer::customLayoutContainerScalesOnlyFontsOfDirectChildren()
     QCOMPARE(other->geometry(), QRect(250, 10, 100, 100)); // not recorded: not a kind, not named
 }
 
-void TestAutoResizer::heightLimitsScaleWithTheHeight()
+void TestAutoResizer::heightLimitsScaleWithTheFonts()
 {
     QWidget root;
     root.resize(400, 300);
@@ -472,14 +472,19 @@ void TestAutoResizer::heightLimitsScaleWithTheHeight()
     resizer.addNoAutoResizeItem(kept);
     resizer.doneAllResizeItem();
 
-    root.resize(400, 600);
+    root.resize(800, 600);
     resizer.doAutoResize();
-    QCOMPARE(button->geometry(), QRect(10, 40, 100, 60));
+    QCOMPARE(button->geometry(), QRect(20, 40, 200, 60));
     QCOMPARE(combo->maximumHeight(), 60);
     QCOMPARE(kept->maximumHeight(), 30);
-    root.resize(400, 150);
+    // The limit follows the text, which grows by the smaller ratio.
+    root.resize(400, 900);
     resizer.doAutoResize();
-    QCOMPARE(button->geometry(), QRect(10, 10, 100, 15));
+    QCOMPARE(button->geometry(), QRect(10, 60, 100, 30));
+    QCOMPARE(combo->maximumHeight(), 30);
+    root.resize(200, 150);
+    resizer.doAutoResize();
+    QCOMPARE(button->geometry(), QRect(5, 10, 50, 15));
     QCOMPARE(combo->maximumHeight(), 15);
 }
 
