@@ -1,8 +1,8 @@
-// Every tool page inside the real main window at the window sizes users have:
-// each visible control lies inside what its containers show, no two controls
-// a user clicks or types into cover each other, and a line of their text fits
-// into them. A failure saves the window's picture beside the suite's output
-// and names the control and size.
+// Every tool page inside the real main window at the window sizes users have,
+// and the menu dialogs at their own size and larger: each visible control
+// lies inside what its containers show, no two controls a user clicks or
+// types into cover each other, and a line of their text fits into them. A
+// failure saves the picture beside the suite's output and names the control.
 
 #include "commom/DialogSeam.h"
 #include "commom/StartUp.h"
@@ -16,6 +16,7 @@
 #include "widgets/singleTools/peopleNavPage/PeopleNavMainWidget.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QAbstractScrollArea>
 #include <QAbstractSpinBox>
 #include <QComboBox>
@@ -104,6 +105,26 @@ QStringList LayoutFaults(QWidget* window)
     return faults;
 }
 
+// Waits for the window to settle without faults and saves its picture where
+// asked; on failure also beside the output. Returns what is still wrong.
+QString SettledFaults(QWidget* window, const QString& picture)
+{
+    // Fonts and layouts settle through posted events after a resize.
+    QCoreApplication::sendPostedEvents();
+    QStringList faults;
+    const bool settled = QTest::qWaitFor([&]() { return (faults = LayoutFaults(window)).isEmpty(); }, 10000);
+    const QString pictures = qEnvironmentVariable("CORVANTA_LAYOUT_PICTURES");
+    if (!pictures.isEmpty()) {
+        window->grab().save(QDir(pictures).absoluteFilePath(picture));
+    }
+    if (settled) {
+        return QString();
+    }
+    const QString path = QDir::current().absoluteFilePath(picture);
+    window->grab().save(path);
+    return QString("%1 (picture: %2)").arg(faults.join("; "), path);
+}
+
 } // namespace
 
 class TestPageLayout : public QObject
@@ -115,6 +136,8 @@ private slots:
     void cleanupTestCase();
     void pageIsWholeAtEverySize_data();
     void pageIsWholeAtEverySize();
+    void menuDialogIsWhole_data();
+    void menuDialogIsWhole();
 
 private:
     std::unique_ptr<MainWindow> m_window;
@@ -212,27 +235,56 @@ void TestPageLayout::pageIsWholeAtEverySize()
         }
     });
 
-    // Fonts and layouts settle through posted events after the resize.
-    QCoreApplication::sendPostedEvents();
-    QStringList faults;
-    const bool settled =
-        QTest::qWaitFor([&]() { return (faults = LayoutFaults(m_window.get())).isEmpty(); }, 10000);
     const QString name = QString("layout-%1-%2%3-%4x%5.png")
                              .arg(page)
                              .arg(subPage)
                              .arg(opener.isEmpty() ? QString() : "-" + opener)
                              .arg(size.width())
                              .arg(size.height());
-    const QString pictures = qEnvironmentVariable("CORVANTA_LAYOUT_PICTURES");
-    if (!pictures.isEmpty()) {
-        m_window->grab().save(QDir(pictures).absoluteFilePath(name));
+    const QString faults = SettledFaults(m_window.get(), name);
+    QVERIFY2(faults.isEmpty(), qPrintable(QString("%1x%2: %3").arg(size.width()).arg(size.height()).arg(faults)));
+}
+
+void TestPageLayout::menuDialogIsWhole_data()
+{
+    QTest::addColumn<QString>("dialog");
+    QTest::addColumn<int>("scale");
+    for (const char* dialog : {"DataDecodeDialog", "AboutDialog", "UpgradeDialog"}) {
+        for (int scale : {1, 3}) {
+            QTest::newRow(qPrintable(QString("%1-x%2").arg(dialog).arg(scale))) << QString(dialog) << scale;
+        }
     }
-    if (!settled) {
-        const QString picture = QDir::current().absoluteFilePath(name);
-        m_window->grab().save(picture);
-        QFAIL(qPrintable(QString("%1x%2: %3 (picture: %4)")
-                             .arg(size.width()).arg(size.height()).arg(faults.join("; "), picture)));
+}
+
+// The menu dialogs open as windows of their own, at their own size; the user
+// may make them larger.
+void TestPageLayout::menuDialogIsWhole()
+{
+    QFETCH(QString, dialog);
+    QFETCH(int, scale);
+
+    QAction* action = nullptr;
+    for (QAction* a : m_window->findChildren<QAction*>()) {
+        if (a->data().toString() == dialog) {
+            action = a;
+        }
     }
+    QVERIFY(action != nullptr);
+    action->trigger();
+    QWidget* shown = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top->objectName() == dialog && top->isVisible()) {
+            shown = top;
+        }
+    }
+    QVERIFY(shown != nullptr);
+    const auto closer = qScopeGuard([shown]() { shown->close(); });
+    QVERIFY(QTest::qWaitForWindowExposed(shown));
+    const QSize size = shown->size() * scale;
+    shown->resize(size);
+    QTRY_COMPARE(shown->size(), size);
+    const QString faults = SettledFaults(shown, QString("dialog-%1-x%2.png").arg(dialog).arg(scale));
+    QVERIFY2(faults.isEmpty(), qPrintable(faults));
 }
 
 QTEST_MAIN(TestPageLayout)
