@@ -275,9 +275,23 @@ void WorkerThread::slot_release()
     AbandonRequests();
     // No state report: nobody listens for this worker any more.
     ClosePort();
-    // Posted from this thread, the deletion waits until the event loop that
-    // runs now has returned: a request whose wait this runs in unwinds first.
+    if (m_waiting_slots > 0) {
+        // Inside a request's wait: the request ends first (its waits have
+        // just been ended) and releases the worker as it leaves.
+        m_release_pending = true;
+        return;
+    }
     deleteLater();
+}
+
+WorkerThread::WaitingSlot::~WaitingSlot()
+{
+    if (--m_worker.m_waiting_slots == 0 && m_worker.m_release_pending) {
+        m_worker.m_release_pending = false;
+        // Posted from the outermost slot, the deletion runs once control is
+        // back in the thread's own event loop.
+        m_worker.deleteLater();
+    }
 }
 
 void WorkerThread::slot_port_unplugged()
@@ -378,6 +392,7 @@ void WorkerThread::slot_send_cmd_long(const QList<QVariant>& values)
 
 void WorkerThread::slot_send_cmd_longs(QList<QVariant> values, uint8_t times, uint32_t sleep_times)
 {
+    const WaitingSlot waiting(*this);
     LOG_DEBUG() << "SendCmdLongs cmdId = " << (values.isEmpty() ? 0u : values[0].toUInt());
     for (int i = 0; i < times; ++i) {
         slot_send_cmd_long(values);

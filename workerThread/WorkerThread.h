@@ -139,6 +139,21 @@ protected:
     qint64 WriteBytes(const char* data, qint64 count);
     // Called once the first version record after an open has arrived.
     void StopVersionPollingOnFirstVersion();
+    // Held for the whole run of a slot that may wait (run a nested event
+    // loop): the worker is deleted only once no such slot runs, so that
+    // nothing resumes after its wait in a deleted worker.
+    class WaitingSlot
+    {
+    public:
+        explicit WaitingSlot(WorkerThread& worker) : m_worker(worker) { ++m_worker.m_waiting_slots; }
+        ~WaitingSlot();
+        WaitingSlot(const WaitingSlot&) = delete;
+        WaitingSlot& operator=(const WaitingSlot&) = delete;
+
+    private:
+        WorkerThread& m_worker;
+    };
+
     // The connection has ended (worker thread): pending waits end at once.
     void EndLink();
     // What a subclass must end with the connection.
@@ -155,6 +170,8 @@ protected:
     std::atomic<bool> m_upgrade_owns_port{false};
     std::atomic<quint64> m_link{0};
     std::atomic<bool> m_stopping{false};
+    int m_waiting_slots = 0;
+    bool m_release_pending = false;
     ThrottledLog m_not_writable_log;
 
 private:

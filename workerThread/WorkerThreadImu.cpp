@@ -498,6 +498,7 @@ void WorkerThreadImu::SendMessageToIMU(int id, QVariant var1, QVariant var2)
         }
         return;
     }
+    const WaitingSlot waiting(*this);
     // The connection this request belongs to.
     const quint64 link = CurrentLink();
     switch (id) {

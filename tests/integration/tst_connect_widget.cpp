@@ -685,10 +685,14 @@ void TestConnectWidget::closeWhileRequestsWait()
             bus->SendMessageToIMU(IMU_MSG_PARAM_TABLE, int(PARAM_TABLE_WRITE),
                                   QVariant::fromValue(QMap<int, float>()));
         }
-        // Every other round the request is surely in its wait; otherwise
-        // the close may meet it anywhere.
+        // Every other round the request is surely in its wait, and every
+        // fourth a command's own short wait runs inside it when the close
+        // comes; otherwise the close may meet the request anywhere.
         if (round % 2 == 1) {
             QTRY_VERIFY_WITH_TIMEOUT(HasCommand(device.Received(), kFirstCommandOf[kind]), 3000);
+        }
+        if (round % 4 == 3) {
+            bus->SendMessageToIMU(IMU_MSG_COMMAND_LIST, QVariantList{CMD_SET_MODE, 0, 0, 0, 0, 0, 0}, QString());
         }
         RecvDataHandleManager::GetInstance()->CloseApp();
         QVERIFY2(worker.isNull(), qPrintable(QString("round %1").arg(round)));
