@@ -7,6 +7,7 @@
 #include <QFile>
 
 #include <cstring>
+#include <ctime>
 #include <sys/resource.h>
 
 // A "kB" line of /proc/self/status (e.g. "VmRSS:"), -1 when unreadable.
@@ -30,6 +31,14 @@ inline double CpuSeconds()
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// CPU time of the calling thread so far.
+inline double ThreadCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec + t.tv_nsec / 1e9;
 }
 
 #endif // PROCESSSTATS_H

@@ -163,6 +163,7 @@ int main(int argc, char** argv)
 
     QElapsedTimer wall;
     double cpuStart = 0;
+    double guiCpuStart = 0;
     long dialStart = 0;
     long compassStart = 0;
     long replotStart = 0;
@@ -175,6 +176,7 @@ int main(int argc, char** argv)
         if (tick == 0) {
             wall.start();
             cpuStart = CpuSeconds();
+            guiCpuStart = ThreadCpuSeconds();
             dialStart = dialPaints.count;
             compassStart = compassPaints.count;
             replotStart = replots;
@@ -190,7 +192,8 @@ int main(int argc, char** argv)
             const long handled = frames.load();
             std::printf("page: %s\n", pageName.constData());
             std::printf("frames handled by the page: %ld in %.1f s (%.0f/s)\n", handled, elapsed, handled / elapsed);
-            std::printf("cpu: %.1f %% of one core\n", 100.0 * cpu / elapsed);
+            std::printf("cpu: %.1f %% of one core (GUI thread %.1f %%, the rest mostly the port worker)\n",
+                        100.0 * cpu / elapsed, 100.0 * (ThreadCpuSeconds() - guiCpuStart) / elapsed);
             std::printf("plot replots (AHRS page, 3 plots): %.1f/s\n", (replots - replotStart) / elapsed);
             if (panel != nullptr) {
                 std::printf("attitude dial repaints: %.1f/s, compass repaints: %.1f/s\n",

@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPolygon>
 
 #include <algorithm>
@@ -119,7 +120,13 @@ void QADI::paintEvent(QPaintEvent* /*event*/)
                           static_cast<int>(std::trunc(-16 * (180 + 2 * g))));
     }
 
-    painter.setClipRegion(QRegion(-h, -h, d, d, QRegion::Ellipse));
+    // A clip path, not a region: a region under the rotation would be
+    // turned into a polygon and scan-converted at every repaint.
+    {
+        QPainterPath disc;
+        disc.addEllipse(QRectF(-h, -h, d, d));
+        painter.setClipPath(disc);
+    }
 
     // Pitch ladder, every 10 degrees; long and labelled every 30.
     {

@@ -327,7 +327,8 @@ void AHRSDataWidget::UpdatePlot(double t)
         for (int g = 0; g < kGraphsOfPlot[p]; ++g) {
             const AhrsSeries& series = m_series[kFirstSeriesOfPlot[p] + g];
             if (Grows(p, g) && !series.keys.isEmpty() && !series.values.isEmpty()) {
-                plot->graph(g)->setData(series.keys, series.values, false);
+                // Keys are page times, appended in order: already sorted.
+                plot->graph(g)->setData(series.keys, series.values, true);
             }
         }
     }

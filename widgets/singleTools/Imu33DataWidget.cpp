@@ -295,7 +295,8 @@ void Imu33DataWidget::UpdatePlot(double t)
     for (int s = 0; s < SERIES_COUNT; ++s) {
         const AhrsSeries& series = m_series[s];
         if (Selected(s) && !series.keys.isEmpty() && !series.values.isEmpty()) {
-            Plot(kPlace[s].plot)->graph(kPlace[s].graph)->setData(series.keys, series.values, false);
+            // Keys are page times, appended in order: already sorted.
+            Plot(kPlace[s].plot)->graph(kPlace[s].graph)->setData(series.keys, series.values, true);
         }
     }
     m_panel->Scroll(t, kWindowS);

@@ -18,9 +18,19 @@ PlotPanel::PlotPanel(QWidget* page, const std::array<QCustomPlot*, 3>& plots, co
     , m_clock(clock)
 {
     for (QCustomPlot* plot : m_plots) {
+        // Curves without antialiasing, as one-pixel cosmetic polylines: the
+        // raster engine draws a whole polyline of those faster than the
+        // segment-by-segment lines of QCustomPlot's "fast polylines" hint
+        // (measured: about a third less time per replot).
         plot->setNotAntialiasedElements(QCP::aePlottables);
-        plot->setPlottingHint(QCP::phFastPolylines, true);
+        plot->setPlottingHint(QCP::phFastPolylines, false);
         plot->setPlottingHint(QCP::phCacheLabels, true);
+        // One paint buffer instead of two: the overlay layer holds nothing
+        // here, yet as a buffer of its own it would be cleared and blended
+        // at every replot.
+        if (QCPLayer* overlay = plot->layer(QStringLiteral("overlay"))) {
+            overlay->setMode(QCPLayer::lmLogical);
+        }
     }
     m_auto_zoom_timer = new QTimer(this);
     m_press_resume_timer = new QTimer(this);
