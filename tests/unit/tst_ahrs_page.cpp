@@ -403,6 +403,26 @@ private slots:
         g_ahrs_file_recording = false;
     }
 
+    // A hidden page draws nothing; shown again, it draws what it missed.
+    void hiddenPageSkipsReplots()
+    {
+        AHRSDataWidget page(nullptr);
+        FakeClock clock;
+        page.SetClockSource(clock.Source());
+        auto* plot1 = page.findChild<QCustomPlot*>("plot1");
+        QCoreApplication::processEvents(); // the plots' own replot after their set-up
+        QSignalSpy replots(plot1, &QCustomPlot::afterReplot);
+        for (int i = 0; i < 20; ++i) {
+            clock.AdvanceMs(30);
+            Feed(MakeSample(uint32_t(i), float(i)));
+        }
+        QCoreApplication::processEvents();
+        QCOMPARE(replots.count(), 0);
+        QVERIFY(plot1->graph(0)->dataCount() > 10);
+        page.show();
+        QVERIFY(replots.wait(5000));
+    }
+
     void screenshotWithData()
     {
         AHRSDataWidget page(nullptr);
