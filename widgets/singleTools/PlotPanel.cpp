@@ -31,6 +31,14 @@ PlotPanel::PlotPanel(QWidget* page, const std::array<QCustomPlot*, 3>& plots, co
         if (QCPLayer* overlay = plot->layer(QStringLiteral("overlay"))) {
             overlay->setMode(QCPLayer::lmLogical);
         }
+        // The white under the curves comes from the widget's own plain
+        // background fill rather than from the plot's antialiased painter.
+        plot->setBackground(Qt::NoBrush);
+        plot->setAttribute(Qt::WA_OpaquePaintEvent, false);
+        plot->setAutoFillBackground(true);
+        QPalette palette = plot->palette();
+        palette.setColor(QPalette::Window, Qt::white);
+        plot->setPalette(palette);
     }
     m_auto_zoom_timer = new QTimer(this);
     m_press_resume_timer = new QTimer(this);
