@@ -5,9 +5,11 @@
 #include <QtTest>
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -388,6 +390,39 @@ private slots:
         Button(*d, "buttonDecode")->click();
         delete d; // must not destroy a running thread
         QVERIFY(!WorkerThreadDecode::IsDecodeRunning());
+    }
+
+    void menuDialogClosedMidRunIsFreedAndOpensAgain()
+    {
+        QByteArray stream;
+        for (int i = 0; i < 40000; ++i) {
+            stream += AhrsFrame(7);
+        }
+        auto threads = []() { return QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(); };
+        const int running = threads();
+        QWidget window;
+        DisplayWidgetsManager* registry = DisplayWidgetsManager::GetInstance();
+        auto open = [&]() {
+            registry->CreateSingleToolDisplayDialog("DataDecodeDialog", &window);
+            auto* d = window.findChild<DataDecodeDialog*>("DataDecodeDialog");
+            Button(*d, "pushButton_openfile_for_decode")->click();
+            Button(*d, "buttonDecode")->click();
+            return d;
+        };
+        m_answerFile = Write("long3.dat", stream);
+        QPointer<DataDecodeDialog> first = open();
+        first->close();
+        QTRY_VERIFY(first.isNull());
+        QVERIFY(!WorkerThreadDecode::IsDecodeRunning());
+        QTRY_COMPARE(threads(), running);
+
+        // The next one from the menu decodes as the first never ran.
+        m_answerFile = Write("short3.dat", AhrsFrame(1) + AhrsFrame(2));
+        QPointer<DataDecodeDialog> second = open();
+        QTRY_COMPARE(Status(*second)->text(), QString("解码完成，解码误码数：0,解码成功数：2"));
+        second->close();
+        QTRY_VERIFY(second.isNull());
+        QTRY_COMPARE(threads(), running);
     }
 };
 
