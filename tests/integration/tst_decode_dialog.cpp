@@ -398,6 +398,7 @@ private slots:
         for (int i = 0; i < 40000; ++i) {
             stream += AhrsFrame(7);
         }
+        // A thread that ended just before may still be listed at the start.
         auto threads = []() { return QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(); };
         const int running = threads();
         QWidget window;
@@ -414,7 +415,7 @@ private slots:
         first->close();
         QTRY_VERIFY(first.isNull());
         QVERIFY(!WorkerThreadDecode::IsDecodeRunning());
-        QTRY_COMPARE(threads(), running);
+        QTRY_VERIFY(threads() <= running);
 
         // The next one from the menu decodes as the first never ran.
         m_answerFile = Write("short3.dat", AhrsFrame(1) + AhrsFrame(2));
@@ -422,7 +423,7 @@ private slots:
         QTRY_COMPARE(Status(*second)->text(), QString("解码完成，解码误码数：0,解码成功数：2"));
         second->close();
         QTRY_VERIFY(second.isNull());
-        QTRY_COMPARE(threads(), running);
+        QTRY_VERIFY(threads() <= running);
     }
 };
 
