@@ -370,7 +370,8 @@ void TestUpdateDialog::closedHelpDialogsLeaveNothingBehind()
         cycle();
     }
     QTRY_COMPARE(QApplication::allWidgets().size(), widgets);
-    QTRY_COMPARE(threads(), running);
+    // A thread that was just ending when the count was taken may be gone by now.
+    QTRY_VERIFY(threads() <= running);
 }
 
 namespace {
