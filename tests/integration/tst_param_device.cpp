@@ -451,6 +451,53 @@ private slots:
         QVERIFY(firstId1After - commands[storeAt].at >= 2000);
     }
 
+    // The port is closed and opened again while a pass waits for its first
+    // acknowledgement: the pass ends with its connection, and nothing more
+    // of it goes out on the new one.
+    void batchPassEndsWithItsConnection()
+    {
+        SetPromptDialog* dlg = m_page->BatchDialog();
+        dlg->SetParams({{"HW_VERSION", 2.0f}, {"GYRO_BIAS_X", 0.5f}, {"IMU_ODR", 100.0f}});
+        m_device->Clear();
+        bool reopened = false;
+        m_device->SetPolicy([&](const Command& c) {
+            if (c.cmd == CMD_SET_PARAM && !reopened) {
+                reopened = true;
+                QMetaObject::invokeMethod(m_worker, "slot_close_serial_port", Qt::QueuedConnection);
+                QMetaObject::invokeMethod(m_worker, "slot_open_serial_port", Qt::QueuedConnection);
+            }
+            return c.cmd == CMD_GET_VERSION ? BuildDeviceFrame(FRAME_VERSION, QByteArray(78, 0)) : QByteArray();
+        });
+        DialogSeam::ClearRequests();
+        // No question: the run waits for the next device; the test ends it.
+        auto* status = dlg->findChild<QLabel*>("label_status");
+        QTimer watch;
+        QStringList seen;
+        connect(&watch, &QTimer::timeout, dlg, [&] {
+            if (seen.isEmpty() || seen.last() != status->text()) {
+                seen << status->text();
+            }
+            if (status->text() == QString("状态：第1个设置未完成（设备连接已断开）")) {
+                dlg->close();
+            }
+        });
+        watch.start(5);
+        // A run that goes on cannot hang the test.
+        QTimer safety;
+        safety.setSingleShot(true);
+        connect(&safety, &QTimer::timeout, dlg, &QDialog::close);
+        safety.start(20000);
+        dlg->show();
+        QMetaObject::invokeMethod(dlg, "on_btn_set_clicked", Qt::DirectConnection); // returns when closed
+        QVERIFY2(seen.contains("状态：第1个设置未完成（设备连接已断开）"), qPrintable(seen.join('|')));
+        QVERIFY(DialogSeam::Requests().isEmpty());
+        for (const Command& c : m_device->Commands()) {
+            QVERIFY2(c.cmd != CMD_SET_PARAM || c.u1 == 1, qPrintable(QString::number(c.u1)));
+        }
+        // The device on the new connection is heard before the next case.
+        QTRY_VERIFY_WITH_TIMEOUT(g_communicate_with_serial_flag.load(), 5000);
+    }
+
     // Two GETs of 3 s each resent every 5 ms: the log gets the first resend
     // of each and then at most a line a second.
     void absentDeviceEndsWithFailureText()

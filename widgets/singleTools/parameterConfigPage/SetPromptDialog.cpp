@@ -16,6 +16,7 @@
 #include "workerThread/DeviceFrames.h"
 #include "workerThread/MessageIds.h"
 #include "workerThread/SerialPortManager.h"
+#include "workerThread/WorkerThread.h"
 
 namespace {
 
@@ -122,6 +123,20 @@ void SetPromptDialog::StartSetParam()
         ui->progressBar->setValue(0);
         m_armed = false;
         ShowStatus(QString::fromUtf8("状态：正在设置第%1个").arg(m_deviceNumber));
+        // A pass belongs to the connection it starts on: once that ends,
+        // nothing more of it is sent, not even to a device connected since.
+        const QPointer<WorkerThread> worker = SerialPortManager::GetInstance()->GetImuWorker();
+        const quint64 link = worker ? worker->CurrentLink() : 0;
+        const auto linkAlive = [&worker, link]() {
+            WorkerThread* now = SerialPortManager::GetInstance()->GetImuWorker();
+            return now != nullptr && now == worker.data() && now->CurrentLink() == link && !now->IsStopping();
+        };
+        // A retry on an ended connection cannot succeed: the run waits for
+        // the next device (or a cancel) instead of asking.
+        const auto endedWithLink = [this]() {
+            LOG_INFO() << "设备连接已断开,第" << m_deviceNumber << "个设置未完成";
+            ShowStatus(QString::fromUtf8("状态：第%1个设置未完成（设备连接已断开）").arg(m_deviceNumber));
+        };
 
         const int total = m_params.size();
         for (auto it = m_params.cbegin(); it != m_params.cend(); ++it) {
@@ -146,7 +161,7 @@ void SetPromptDialog::StartSetParam()
                     acknowledged = true;
                     break;
                 }
-                if (m_cancel) {
+                if (m_cancel || !linkAlive()) {
                     break;
                 }
                 ExitIfClosing();
@@ -164,7 +179,9 @@ void SetPromptDialog::StartSetParam()
 
         const int done = m_doneCount;
         m_doneCount = 0;
-        if (done != total) {
+        if (!linkAlive()) {
+            endedWithLink();
+        } else if (done != total) {
             Ask("未能全部设置成功,是否重试");
         } else {
             g_param_set_success_flag = 0;
@@ -172,7 +189,7 @@ void SetPromptDialog::StartSetParam()
             SendDataHandleManager::GetInstance()->SendMessageToIMU(IMU_MSG_COMMAND_LIST, QVariant(store),
                                                                    QVariant(QString("")));
             const qint64 deadline = GetMonotonicTimeInMs() + kAckTimeoutMs;
-            while (g_param_set_success_flag != kStoreAck && GetMonotonicTimeInMs() <= deadline) {
+            while (g_param_set_success_flag != kStoreAck && GetMonotonicTimeInMs() <= deadline && linkAlive()) {
                 ExitIfClosing();
                 MSleepNonBlock(kStorePollMs);
                 if (!self) {
@@ -184,6 +201,8 @@ void SetPromptDialog::StartSetParam()
                 m_armed = false;
                 ++m_deviceNumber;
                 m_lastSuccessTime = GetMonotonicTimeInMs();
+            } else if (!linkAlive()) {
+                endedWithLink();
             } else {
                 LOG_DEBUG() << "存储参数失败";
                 Ask("存储参数失败,是否重试");
