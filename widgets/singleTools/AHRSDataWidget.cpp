@@ -193,6 +193,7 @@ void AHRSDataWidget::InitPlot()
             graph->setPen(QPen(colours[g]));
         }
     }
+    m_panel->UseOwnLegends();
 }
 
 QCustomPlot* AHRSDataWidget::Plot(int plot) const

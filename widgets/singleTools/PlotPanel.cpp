@@ -6,6 +6,8 @@
 
 #include <qcustomplot.h>
 
+#include "widgets/singleTools/PlotLegendItem.h"
+
 namespace {
 constexpr int kAutoZoomPeriodMs = 100;
 constexpr int kResumePeriodMs = 500;
@@ -47,6 +49,13 @@ PlotPanel::PlotPanel(QWidget* page, const std::array<QCustomPlot*, 3>& plots, co
     connect(m_press_resume_timer, &QTimer::timeout, this, &PlotPanel::PressResumeTick);
     connect(m_wheel_resume_timer, &QTimer::timeout, this, &PlotPanel::WheelResumeTick);
     m_page->installEventFilter(this);
+}
+
+void PlotPanel::UseOwnLegends()
+{
+    for (QCustomPlot* plot : m_plots) {
+        PlotLegendItem::UseForGraphsOf(plot);
+    }
 }
 
 void PlotPanel::StartTimers()

@@ -31,6 +31,9 @@ public:
     PlotPanel(QWidget* page, const std::array<QCustomPlot*, 3>& plots, const PageClock& clock);
 
     QCustomPlot* Plot(int plot) const { return m_plots[plot]; }
+    // Once the page has added its graphs: legend entries that lay out
+    // their names once instead of at every replot.
+    void UseOwnLegends();
 
     // The auto-zoom tick every 100 ms and both resume ticks every 500 ms;
     // the page starts them with its first sample.
