@@ -522,6 +522,21 @@ private slots:
         QCOMPARE(m_sent.size(), 1);
     }
 
+    // The connection ends before the device answers: the wait ends with it,
+    // and a device heard later is not asked for its record.
+    void connectionEndEndsTheWait()
+    {
+        AHRSGroupWidget page;
+        ToPage(PAGE_MSG_AHRS_GROUP_STARTED);
+        QCOMPARE(AHRSGroupWidget::WaitingTasks(), 1);
+        ToPage(PAGE_MSG_CONNECTION, false, 115200);
+        QTRY_COMPARE(AHRSGroupWidget::WaitingTasks(), 0);
+        QVERIFY(Text(page, "label_wait_status").isEmpty());
+        Show(26.0f);
+        QCoreApplication::processEvents();
+        QCOMPARE(m_sent.size(), 1);
+    }
+
     void deviceThatNeverAnswersEndsTheProcessWhenTheAppCloses()
     {
         QProcess child;

@@ -192,6 +192,8 @@ void AHRSGroupWidget::slot_display_Ahrs_group_value(int id, QVariant var1, QVari
 {
     if (id == PAGE_MSG_AHRS_GROUP_STARTED) {
         StartTest();
+    } else if (id == PAGE_MSG_CONNECTION && var1.isValid() && !var1.toBool()) {
+        EndWaitTask();
     } else if (id == PAGE_MSG_AHRS_GROUP_ATTRIBUTES) {
         QLabel* verdictLabels[] = {ui->label_software_ver, ui->label_hadware_ver, ui->label_board_ver,
                                    ui->label_temp, ui->label_config_fcode, ui->label_calibparam_fcode,
@@ -261,6 +263,19 @@ void AHRSGroupWidget::StartTest()
     m_wait_state->imu_temp.store(0.0);
     SendDataHandleManager::GetInstance()->SendMessageToIMU(IMU_MSG_MODE_START, StreamModeList(), QString(""));
     EnqueueWaitTask();
+}
+
+void AHRSGroupWidget::EndWaitTask()
+{
+    // The device a task waits for went with its connection: the task ends
+    // on its next poll, and a device connected later is asked for its
+    // record only once it is started itself.
+    if (m_wait_state->task_waiting.load()) {
+        LOG_INFO() << "设备连接已断开,停止等待设备数据";
+    }
+    m_wait_state->page_gone.store(true);
+    m_wait_state = std::make_shared<WaitState>();
+    ui->label_wait_status->clear();
 }
 
 void AHRSGroupWidget::EnqueueWaitTask()

@@ -41,6 +41,8 @@ public:
     struct WaitState
     {
         std::atomic<double> imu_temp{0.0};
+        // The page no longer waits on this state: it is gone, or the
+        // connection the task was started on has ended.
         std::atomic<bool> page_gone{false};
         // A task waits for this page's device: a second start before it has
         // sent adds no second task (the device would be judged twice).
@@ -88,6 +90,8 @@ private:
     // Says on the page what the test waits for.
     void ShowWaitStatus();
     void EnqueueWaitTask();
+    // Ends the waiting task of the connection that has just ended.
+    void EndWaitTask();
     static void EnqueueOnPool(const std::shared_ptr<WaitState>& state);
     void AddDataToVec(const AhrsData& data, double t);
     void DisplayAHRSPlotData(double t);
