@@ -16,11 +16,37 @@
 #include <memory>
 #include <signal.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "commom/Global.h"
 #include "workerThread/SerialPortManager.h"
 #include "workerThread/WorkerThreadImu.h"
+
+// The device side's two chores: hand a whole block to the line, and wait for
+// the next absolute deadline so a rate holds on average.
+inline bool WriteWholeBlock(int master, const char* p, size_t left)
+{
+    while (left > 0) {
+        const ssize_t w = write(master, p, left);
+        if (w <= 0) {
+            return false; // the host closed the line
+        }
+        p += w;
+        left -= size_t(w);
+    }
+    return true;
+}
+
+inline void SleepUntilNextTick(timespec& next, long periodNs)
+{
+    next.tv_nsec += periodNs;
+    while (next.tv_nsec >= 1000000000L) {
+        next.tv_nsec -= 1000000000L;
+        ++next.tv_sec;
+    }
+    clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr);
+}
 
 class PtyDeviceLink
 {

@@ -84,22 +84,10 @@ void Stream(int master, int seconds, int rate)
     const long total = long(seconds) * rate;
     for (long n = 0; n < total; ++n) {
         const QByteArray frame = AhrsFrame(uint32_t(n));
-        const char* p = frame.constData();
-        size_t left = size_t(frame.size());
-        while (left > 0) {
-            const ssize_t w = write(master, p, left);
-            if (w <= 0) {
-                return; // the host closed the line
-            }
-            p += w;
-            left -= size_t(w);
+        if (!WriteWholeBlock(master, frame.constData(), size_t(frame.size()))) {
+            return;
         }
-        next.tv_nsec += periodNs;
-        while (next.tv_nsec >= 1000000000L) {
-            next.tv_nsec -= 1000000000L;
-            ++next.tv_sec;
-        }
-        clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr);
+        SleepUntilNextTick(next, periodNs);
     }
 }
 

@@ -53,24 +53,12 @@ void Stream(int master, bool text, long rate, long total)
             }
         }
         const long n = std::min<long>(perTick, total - sent);
-        const char* p = pending.constData();
-        long left = n;
-        while (left > 0) {
-            const ssize_t w = write(master, p, size_t(left));
-            if (w <= 0) {
-                return; // the host closed the line
-            }
-            p += w;
-            left -= w;
+        if (!WriteWholeBlock(master, pending.constData(), size_t(n))) {
+            return;
         }
         pending.remove(0, int(n));
         sent += n;
-        next.tv_nsec += 10000000L;
-        while (next.tv_nsec >= 1000000000L) {
-            next.tv_nsec -= 1000000000L;
-            ++next.tv_sec;
-        }
-        clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr);
+        SleepUntilNextTick(next, 10000000L);
     }
 }
 
