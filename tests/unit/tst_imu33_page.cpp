@@ -185,6 +185,27 @@ private slots:
         QCOMPARE(page.Series(Imu33DataWidget::SERIES_TEMP).values, QVector<double>({33.0, 33.0, 62.0}));
     }
 
+    void lastSampleOfABurstIsShown()
+    {
+        Imu33DataWidget page(nullptr);
+        FakeClock clock;
+        page.SetClockSource(clock.Source());
+        Feed(MakeArray());
+        clock.AdvanceMs(250);
+        Feed(MakeArray(1.0f)); // refreshes the readouts
+        QCOMPARE(Text(page, "label_accx"), QString("ACCX：1.500"));
+        clock.AdvanceMs(50);
+        Feed(MakeArray(2.0f));
+        QCOMPARE(Text(page, "label_accx"), QString("ACCX：1.500"));
+        auto* tail = page.findChild<QTimer*>("label_refresh_tail");
+        QVERIFY(tail != nullptr && tail->isActive());
+        QVERIFY2(tail->remainingTime() <= 200 - 50 + 2, // rounded up, and one more
+                 qPrintable(QString::number(tail->remainingTime())));
+        QTRY_COMPARE_WITH_TIMEOUT(Text(page, "label_accx"), QString("ACCX：2.500"), 5000);
+        QCOMPARE(Text(page, "label_acc_norm"), QString("ACC_NORM：3.2016")); // sqrt(2.5^2 + 2^2)
+        QVERIFY(!tail->isActive());
+    }
+
     void wrongPayloadAndOtherIds()
     {
         Imu33DataWidget page(nullptr);

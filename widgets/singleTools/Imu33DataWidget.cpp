@@ -54,6 +54,8 @@ QString Fixed(const char* caption, double value, int decimals)
 Imu33DataWidget::Imu33DataWidget(QWidget* parent)
     : QWidget(parent)
     , ui(new Ui::Imu33DataWidget)
+    , m_label_tail(this, QStringLiteral("label_refresh_tail"),
+                   [this] { UpdateNumValue(m_latest_record.data(), PageTime()); })
 {
     ui->setupUi(this);
     initWidget();
@@ -250,6 +252,8 @@ void Imu33DataWidget::slot_display_ahrs_array_value(int id, QVariant var1, QVari
     float record[kRecordWords];
     static_assert(sizeof(ImuUnitData) == sizeof(record), "seven words per module");
     std::memcpy(record, &sample.imu[m_module_index], sizeof(record));
+    static_assert(sizeof(m_latest_record) == sizeof(record), "seven words per module");
+    std::memcpy(m_latest_record.data(), record, sizeof(record));
 
     m_acc_norm = std::sqrt(record[0] * record[0] + record[1] * record[1] + record[2] * record[2]);
 
@@ -259,7 +263,7 @@ void Imu33DataWidget::slot_display_ahrs_array_value(int id, QVariant var1, QVari
         m_panel->StartTimers();
         LOG_DEBUG() << "开启任意缩放图表定时器";
     }
-    const double t = static_cast<double>(m_clock.NowNs() - m_start_ns) / 1e9;
+    const double t = PageTime();
 
     m_acc_select = ui->comboBox_module_27->currentIndex();
     m_gyro_select = ui->comboBox_module_26->currentIndex();
@@ -271,9 +275,18 @@ void Imu33DataWidget::slot_display_ahrs_array_value(int id, QVariant var1, QVari
     if (t - m_last_plot_time > static_cast<double>(1.0f / m_plot_rate_hz)) {
         UpdatePlot(t);
     }
-    if (t - m_last_label_time > static_cast<double>(1.0f / m_label_rate_hz)) {
+    const double labelInterval = static_cast<double>(1.0f / m_label_rate_hz);
+    const double sinceLabel = t - m_last_label_time;
+    if (sinceLabel > labelInterval) {
         UpdateNumValue(record, t);
+    } else {
+        m_label_tail.Hold(static_cast<qint64>((labelInterval - sinceLabel) * 1e9));
     }
+}
+
+double Imu33DataWidget::PageTime() const
+{
+    return static_cast<double>(m_clock.NowNs() - m_start_ns) / 1e9;
 }
 
 void Imu33DataWidget::AddDataToVec(const float* record, double t)
@@ -315,6 +328,7 @@ void Imu33DataWidget::UpdateNumValue(const float* record, double t)
     ui->label_acc_norm->setText(Fixed("ACC_NORM：", m_acc_norm, 4));
     ui->label_temp->setText(Fixed("TEMP：", record[6], 2));
     m_last_label_time = t;
+    m_label_tail.Done();
 }
 
 void Imu33DataWidget::on_comboBox_module_9imu_select_currentIndexChanged(int index)

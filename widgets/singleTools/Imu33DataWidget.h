@@ -12,6 +12,7 @@
 #include "widgets/singleTools/AhrsSeries.h"
 #include "widgets/singleTools/PageClock.h"
 #include "widgets/singleTools/PlotPanel.h"
+#include "widgets/singleTools/TrailingRefresh.h"
 #include "workerThread/PayloadTypes.h"
 
 class AutoResizer;
@@ -94,6 +95,7 @@ private:
     void AddDataToVec(const float* record, double t);
     void UpdatePlot(double t);
     void UpdateNumValue(const float* record, double t);
+    double PageTime() const;
     bool Selected(int series) const;
     QCustomPlot* Plot(int plot) const;
     void ShowRecordImage(bool recording);
@@ -119,6 +121,9 @@ private:
     double m_last_plot_time = 0.0;
     double m_last_label_time = 0.0;
     PageClock m_clock;
+    // The shown module's words of the latest sample, for a held-back refresh.
+    std::array<float, 7> m_latest_record{};
+    TrailingRefresh m_label_tail;
 };
 
 #endif // IMU33DATAWIDGET_H
