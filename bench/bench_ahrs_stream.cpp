@@ -3,7 +3,7 @@
 // runs the device worker on its own thread and shows a page (offscreen),
 // exactly as after a connection in the application. Prints the frames the
 // page handled, this process's CPU use (the streamer is not counted), its
-// memory over time, and how often the page repainted its plots or dials.
+// memory over time, and how often the page redrew its plots or dials.
 //
 //   bench_ahrs_stream [seconds=60] [frames-per-second=1000] [page=ahrs]
 //
@@ -137,13 +137,13 @@ int main(int argc, char** argv)
                      });
     PaintCounter dialPaints;
     PaintCounter compassPaints;
-    long replots = 0;
     if (panel != nullptr) {
         panel->findChild<QADI*>()->installEventFilter(&dialPaints);
         panel->findChild<QCompass*>()->installEventFilter(&compassPaints);
     }
+    PaintCounter plotPaints;
     for (QCustomPlot* plot : ahrs->findChildren<QCustomPlot*>()) {
-        QObject::connect(plot, &QCustomPlot::afterReplot, [&replots] { ++replots; });
+        plot->installEventFilter(&plotPaints);
     }
 
     bool opened = false;
@@ -167,7 +167,7 @@ int main(int argc, char** argv)
             guiCpuStart = ThreadCpuSeconds();
             dialStart = dialPaints.count;
             compassStart = compassPaints.count;
-            replotStart = replots;
+            replotStart = plotPaints.count;
         }
         ++tick;
         if (tick % 10 == 1 || tick > seconds) {
@@ -182,7 +182,7 @@ int main(int argc, char** argv)
             std::printf("frames handled by the page: %ld in %.1f s (%.0f/s)\n", handled, elapsed, handled / elapsed);
             std::printf("cpu: %.1f %% of one core (GUI thread %.1f %%, the rest mostly the port worker)\n",
                         100.0 * cpu / elapsed, 100.0 * (ThreadCpuSeconds() - guiCpuStart) / elapsed);
-            std::printf("plot replots (AHRS page, 3 plots): %.1f/s\n", (replots - replotStart) / elapsed);
+            std::printf("plot redraws (AHRS page, 3 plots): %.1f/s\n", (plotPaints.count - replotStart) / elapsed);
             if (panel != nullptr) {
                 std::printf("attitude dial repaints: %.1f/s, compass repaints: %.1f/s\n",
                             (dialPaints.count - dialStart) / elapsed, (compassPaints.count - compassStart) / elapsed);

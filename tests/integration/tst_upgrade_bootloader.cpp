@@ -215,21 +215,20 @@ void TestUpgradeBootloader::cancelWhileProgramming()
 
 void TestUpgradeBootloader::cancelAtBlockStartIsAFailure()
 {
-    FakeRawBootloader fake(m_bench.Pty(), FakeRawBootloader::Options());
-    // Set on the engine's own thread right after the first block's report,
-    // so the cancel is met exactly at the start of the second block.
-    std::atomic<bool> armed{true};
-    const QMetaObject::Connection hook = connect(
-        RecvDataHandleManager::GetInstance(), &RecvDataHandleManager::SignalSendMessageToPage, this,
-        [&armed](int id, QVariant, QVariant text) {
-            if (id == PAGE_MSG_UPGRADE_PROGRESS && text.toString() == "正在升级..." && armed.exchange(false))
-                g_cancelUpgradeFlag = true;
-        },
-        Qt::DirectConnection);
+    // Set just before the first block's good status goes out, so the engine
+    // reports that block and then meets the cancel exactly at the start of
+    // the second block.
+    FakeRawBootloader::Options options;
+    bool armed = true;
+    options.beforeBlockStatus = [&armed](int index) {
+        if (index == 0 && armed) {
+            armed = false;
+            g_cancelUpgradeFlag = true;
+        }
+    };
+    FakeRawBootloader fake(m_bench.Pty(), options);
     m_bench.Start(m_bench.WriteFirmware("half.firmware", UpgradeBench::EncipheredImage(300)));
-    const bool idle = Run(fake, 30000);
-    disconnect(hook);
-    QVERIFY(idle);
+    QVERIFY(Run(fake, 30000));
     QVERIFY(!armed);
     QCOMPARE(fake.Events(), QStringList({"V", "S", "E", "P128"}));
     QCOMPARE(m_bench.Reports().last().info.cancelType, int(CANCEL_UPGRADE_FAILED));

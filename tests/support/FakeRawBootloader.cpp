@@ -160,6 +160,8 @@ void FakeRawBootloader::Parse()
                 m_errors << QString("block %1: count byte %2").arg(index).arg(count);
             m_received += static_cast<uint32_t>(n);
             m_image.append(data);
+            if (m_options.beforeBlockStatus)
+                m_options.beforeBlockStatus(index);
             Status();
             break;
         }

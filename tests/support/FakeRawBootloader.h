@@ -27,6 +27,8 @@ public:
         int silentFromBlock = -1;        // no status for this block and later
         int blockDelayMs = 0;            // pause before each block's status
         bool wrongCrc = false;
+        // Called with a block's index just before its good status goes out.
+        std::function<void(int)> beforeBlockStatus;
     };
 
     FakeRawBootloader(PtyDevice& pty, const Options& options);

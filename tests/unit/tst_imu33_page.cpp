@@ -17,6 +17,7 @@
 #include "manager/SendDataHandleManager.h"
 #include "manager/SettingManager.h"
 #include "widgets/singleTools/Imu33DataWidget.h"
+#include "widgets/singleTools/PlotAxisTitle.h"
 #include "workerThread/MessageIds.h"
 #include "workerThread/PayloadTypes.h"
 
@@ -136,8 +137,9 @@ private slots:
         QCOMPARE(p1->graph(3)->pen().color(), QColor(Qt::cyan));
         QCOMPARE(p2->graph(1)->pen().color(), QColor(Qt::blue));
         QCOMPARE(p3->graph(0)->name(), QString("temp"));
-        QCOMPARE(p1->yAxis->label(), QString("accel"));
-        QCOMPARE(p3->yAxis->label(), QString("temp"));
+        QCOMPARE(PlotAxisTitle::Of(p1->yAxis)->Text(), QString("accel"));
+        QCOMPARE(PlotAxisTitle::Of(p3->yAxis)->Text(), QString("temp"));
+        QCOMPARE(PlotAxisTitle::Of(p2->xAxis)->Text(), QString("t"));
         QCOMPARE(p1->yAxis->range(), QCPRange(-2, 2));
         QCOMPARE(p2->yAxis->range(), QCPRange(-2, 2));
         QCOMPARE(p3->yAxis->range(), QCPRange(-100, 100));

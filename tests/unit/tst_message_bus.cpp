@@ -7,6 +7,7 @@
 #include "widgets/general/UpLoadData.h"
 #include "workerThread/PayloadTypes.h"
 
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QThread>
 #include <QtTest>
@@ -184,6 +185,53 @@ private slots:
         RecvDataHandleManager::GetInstance()->CloseApp();
         QCOMPARE(reset.count(), 1);
         QCOMPARE(close.count(), 1);
+    }
+
+    // A stream of samples with other answers among them, and, after each
+    // of those answers, a status sent by another road (as the worker ends a
+    // parameter read): every answer arrives, in order, and no status
+    // overtakes the answer sent before it, while samples come in runs.
+    void samplesComeInRunsAndAnswersKeepTheirTurn()
+    {
+        QList<int> seen; // GUI thread only
+        auto connection = connect(RecvDataHandleManager::GetInstance(),
+                                  &RecvDataHandleManager::SignalSendMessageToPage, this,
+                                  [&seen](int id, QVariant var1, QVariant) {
+                                      seen.append(id == 802 ? var1.toInt() : -id);
+                                  });
+        QObject statusRoad;
+        QThread worker;
+        QObject* sender = new QObject;
+        sender->moveToThread(&worker);
+        connect(&worker, &QThread::finished, sender, &QObject::deleteLater);
+        worker.start();
+        // The sender uses this frame's lists until it is done.
+        auto stopWorker = qScopeGuard([&] {
+            worker.quit();
+            worker.wait();
+            disconnect(connection);
+        });
+        QList<int> expected;
+        for (int i = 0; i < 3000; ++i) {
+            expected.append(i);
+            if (i % 500 == 499) {
+                expected << -804 << -1;
+            }
+        }
+        QMetaObject::invokeMethod(sender, [&statusRoad, &seen] {
+            for (int i = 0; i < 3000; ++i) {
+                RecvDataHandleManager::GetInstance()->SendMessageToPageSlot(802, i);
+                if (i % 500 == 499) {
+                    RecvDataHandleManager::GetInstance()->SendMessageToPageSlot(804, QVariant());
+                    QMetaObject::invokeMethod(&statusRoad, [&seen] { seen.append(-1); }, Qt::QueuedConnection);
+                }
+                if (i % 50 == 0) {
+                    QThread::usleep(200);
+                }
+            }
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(seen.size(), expected.size(), 10000);
+        QCOMPARE(seen, expected);
     }
 
     void statusTextsGoOnlyToTheirPage()

@@ -193,7 +193,7 @@ void AHRSDataWidget::InitPlot()
             graph->setPen(QPen(colours[g]));
         }
     }
-    m_panel->UseOwnLegends();
+    m_panel->UseOwnTexts();
 }
 
 QCustomPlot* AHRSDataWidget::Plot(int plot) const

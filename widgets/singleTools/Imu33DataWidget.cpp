@@ -137,7 +137,7 @@ void Imu33DataWidget::InitAutoZoomTimer()
     connect(ui->nine_imu_plot3, &QCustomPlot::mousePress, this, &Imu33DataWidget::slot_on_mouse_press_3);
 
     m_panel = new PlotPanel(this, {ui->nine_imu_plot1, ui->nine_imu_plot2, ui->nine_imu_plot3}, m_clock);
-    m_panel->UseOwnLegends();
+    m_panel->UseOwnTexts();
 }
 
 void Imu33DataWidget::InitSetWidget()

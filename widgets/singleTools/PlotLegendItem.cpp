@@ -37,6 +37,10 @@ void PlotLegendItem::Measure() const
     }
     m_name = name;
     m_font = font;
+    // Every attribute as measured here: a live plot paints straight onto
+    // its widget, whose own font (scaled with the window) would otherwise
+    // fill in whatever the legend's font leaves open.
+    m_font.resolve(QFont::AllPropertiesResolved);
     const QSize iconSize = mParentLegend->iconSize();
     const QRect bounds = QFontMetrics(font).boundingRect(0, 0, 0, iconSize.height(), Qt::TextDontClip, name);
     m_text_size = bounds.size();

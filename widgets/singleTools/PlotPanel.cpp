@@ -4,8 +4,9 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <qcustomplot.h>
+#include "widgets/singleTools/LivePlot.h"
 
+#include "widgets/singleTools/PlotAxisTitle.h"
 #include "widgets/singleTools/PlotLegendItem.h"
 
 namespace {
@@ -13,7 +14,7 @@ constexpr int kAutoZoomPeriodMs = 100;
 constexpr int kResumePeriodMs = 500;
 }
 
-PlotPanel::PlotPanel(QWidget* page, const std::array<QCustomPlot*, 3>& plots, const PageClock& clock)
+PlotPanel::PlotPanel(QWidget* page, const std::array<LivePlot*, 3>& plots, const PageClock& clock)
     : QObject(page)
     , m_page(page)
     , m_plots(plots)
@@ -27,20 +28,15 @@ PlotPanel::PlotPanel(QWidget* page, const std::array<QCustomPlot*, 3>& plots, co
         plot->setNotAntialiasedElements(QCP::aePlottables);
         plot->setPlottingHint(QCP::phFastPolylines, false);
         plot->setPlottingHint(QCP::phCacheLabels, true);
+        // A replot (the library's own, after a drag or zoom) marks the plot
+        // for the next paint of the window instead of painting it at once.
+        plot->setPlottingHint(QCP::phImmediateRefresh, false);
         // One paint buffer instead of two: the overlay layer holds nothing
         // here, yet as a buffer of its own it would be cleared and blended
         // at every replot.
         if (QCPLayer* overlay = plot->layer(QStringLiteral("overlay"))) {
             overlay->setMode(QCPLayer::lmLogical);
         }
-        // The white under the curves comes from the widget's own plain
-        // background fill rather than from the plot's antialiased painter.
-        plot->setBackground(Qt::NoBrush);
-        plot->setAttribute(Qt::WA_OpaquePaintEvent, false);
-        plot->setAutoFillBackground(true);
-        QPalette palette = plot->palette();
-        palette.setColor(QPalette::Window, Qt::white);
-        plot->setPalette(palette);
     }
     m_auto_zoom_timer = new QTimer(this);
     m_press_resume_timer = new QTimer(this);
@@ -51,10 +47,11 @@ PlotPanel::PlotPanel(QWidget* page, const std::array<QCustomPlot*, 3>& plots, co
     m_page->installEventFilter(this);
 }
 
-void PlotPanel::UseOwnLegends()
+void PlotPanel::UseOwnTexts()
 {
     for (QCustomPlot* plot : m_plots) {
         PlotLegendItem::UseForGraphsOf(plot);
+        PlotAxisTitle::UseForAxesOf(plot);
     }
 }
 
@@ -139,8 +136,8 @@ void PlotPanel::Replot()
         return;
     }
     m_replot_owed = false;
-    for (QCustomPlot* plot : m_plots) {
-        plot->replot(QCustomPlot::rpQueuedReplot);
+    for (LivePlot* plot : m_plots) {
+        plot->Redraw();
     }
 }
 
@@ -148,8 +145,8 @@ bool PlotPanel::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_page && event->type() == QEvent::Show && m_replot_owed) {
         m_replot_owed = false;
-        for (QCustomPlot* plot : m_plots) {
-            plot->replot(QCustomPlot::rpQueuedReplot);
+        for (LivePlot* plot : m_plots) {
+            plot->Redraw();
         }
     }
     return QObject::eventFilter(watched, event);

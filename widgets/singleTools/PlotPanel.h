@@ -7,7 +7,7 @@
 
 #include "widgets/singleTools/PageClock.h"
 
-class QCustomPlot;
+class LivePlot;
 class QTimer;
 class QWidget;
 
@@ -28,12 +28,13 @@ public:
     enum MarkKind { MARK_WHEEL, MARK_PRESS };
 
     // The plots stay the page's; the panel only drives them.
-    PlotPanel(QWidget* page, const std::array<QCustomPlot*, 3>& plots, const PageClock& clock);
+    PlotPanel(QWidget* page, const std::array<LivePlot*, 3>& plots, const PageClock& clock);
 
-    QCustomPlot* Plot(int plot) const { return m_plots[plot]; }
-    // Once the page has added its graphs: legend entries that lay out
-    // their names once instead of at every replot.
-    void UseOwnLegends();
+    LivePlot* Plot(int plot) const { return m_plots[plot]; }
+    // Once the page has added its graphs and named its axes: legend
+    // entries and axis titles that lay out their text once instead of at
+    // every replot.
+    void UseOwnTexts();
 
     // The auto-zoom tick every 100 ms and both resume ticks every 500 ms;
     // the page starts them with its first sample.
@@ -55,8 +56,8 @@ public:
 
     // Moves every x axis to the window [t - windowS, t] and replots.
     void Scroll(double t, double windowS);
-    // A queued replot of all three plots; while the page is hidden it is
-    // only noted, and done when the page is shown.
+    // All three plots drawn anew at the next paint; while the page is
+    // hidden it is only noted, and done when the page is shown.
     void Replot();
 
 protected:
@@ -72,7 +73,7 @@ private:
     void ResumeTick(std::array<PauseMark, 3>& own, const std::array<PauseMark, 3>& other);
 
     QWidget* m_page = nullptr;
-    std::array<QCustomPlot*, 3> m_plots{};
+    std::array<LivePlot*, 3> m_plots{};
     const PageClock& m_clock;
     QTimer* m_auto_zoom_timer = nullptr;
     QTimer* m_press_resume_timer = nullptr;

@@ -335,6 +335,7 @@ void SerialPortAssistantWidget::on_btn_send_command_clicked()
     const QString prefix = SendPrefix();
     NoteSent(HistoryText(bytes));
     // Bytes that came before the send show before its echo.
+    RecvDataHandleManager::GetInstance()->DeliverWaitingSamples();
     FlushReceiveBuffer();
     const QString echo = m_send_hex ? ReceiveViewBuffer::HexRows(bytes)
                                     : ReceiveViewBuffer::BoundedLines(AssistantText::Utf8UpToZero(bytes),
