@@ -7,7 +7,7 @@
 #include "widgets/general/UpLoadData.h"
 #include "workerThread/PayloadTypes.h"
 
-#include <QScopeGuard>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QThread>
 #include <QtTest>
@@ -50,6 +50,33 @@ public slots:
     {
         RecvDataHandleManager::GetInstance()->SendMessageToPageSlot(id, var1, var2);
     }
+};
+
+// A thread standing for the device worker: what is posted to it runs there.
+// Stops (after the work posted) when it goes out of scope.
+class SenderThread
+{
+public:
+    SenderThread()
+    {
+        m_sender->moveToThread(&m_thread);
+        QObject::connect(&m_thread, &QThread::finished, m_sender, &QObject::deleteLater);
+        m_thread.start();
+    }
+    ~SenderThread()
+    {
+        m_thread.quit();
+        m_thread.wait();
+    }
+    template <typename Work>
+    void Post(Work work)
+    {
+        QMetaObject::invokeMethod(m_sender, std::move(work));
+    }
+
+private:
+    QThread m_thread;
+    QObject* m_sender = new QObject;
 };
 
 } // namespace
@@ -194,23 +221,11 @@ private slots:
     void samplesComeInRunsAndAnswersKeepTheirTurn()
     {
         QList<int> seen; // GUI thread only
-        auto connection = connect(RecvDataHandleManager::GetInstance(),
-                                  &RecvDataHandleManager::SignalSendMessageToPage, this,
-                                  [&seen](int id, QVariant var1, QVariant) {
-                                      seen.append(id == 802 ? var1.toInt() : -id);
-                                  });
+        QObject listener; // ends the connection with this frame
+        connect(RecvDataHandleManager::GetInstance(), &RecvDataHandleManager::SignalSendMessageToPage, &listener,
+                [&seen](int id, QVariant var1, QVariant) { seen.append(id == 802 ? var1.toInt() : -id); });
         QObject statusRoad;
-        QThread worker;
-        QObject* sender = new QObject;
-        sender->moveToThread(&worker);
-        connect(&worker, &QThread::finished, sender, &QObject::deleteLater);
-        worker.start();
-        // The sender uses this frame's lists until it is done.
-        auto stopWorker = qScopeGuard([&] {
-            worker.quit();
-            worker.wait();
-            disconnect(connection);
-        });
+        SenderThread worker; // declared last: stops before the lists go
         QList<int> expected;
         for (int i = 0; i < 3000; ++i) {
             expected.append(i);
@@ -218,7 +233,7 @@ private slots:
                 expected << -804 << -1;
             }
         }
-        QMetaObject::invokeMethod(sender, [&statusRoad, &seen] {
+        worker.Post([&statusRoad, &seen] {
             for (int i = 0; i < 3000; ++i) {
                 RecvDataHandleManager::GetInstance()->SendMessageToPageSlot(802, i);
                 if (i % 500 == 499) {
@@ -232,6 +247,33 @@ private slots:
         });
         QTRY_COMPARE_WITH_TIMEOUT(seen.size(), expected.size(), 10000);
         QCOMPARE(seen, expected);
+    }
+
+    // Samples waiting for their run reach the pages at once when a page
+    // asks (the terminal shows what came before its echo).
+    void waitingSamplesAreDeliveredOnRequest()
+    {
+        int seen = 0;
+        QObject listener;
+        connect(RecvDataHandleManager::GetInstance(), &RecvDataHandleManager::SignalSendMessageToPage, &listener,
+                [&seen](int id, QVariant, QVariant) { seen += id == 817 ? 1 : 0; });
+        SenderThread worker;
+        auto send = [&worker](int count) {
+            QSemaphore done;
+            worker.Post([count, &done] {
+                for (int i = 0; i < count; ++i) {
+                    RecvDataHandleManager::GetInstance()->SendMessageToPageSlot(817, QByteArray("x"));
+                }
+                done.release();
+            });
+            done.acquire(); // this thread runs no events meanwhile
+        };
+        send(1); // the first after a quiet spell goes at once and starts the runs
+        QTRY_COMPARE(seen, 1);
+        send(10);
+        QCOMPARE(seen, 1); // waiting for their run
+        RecvDataHandleManager::GetInstance()->DeliverWaitingSamples();
+        QCOMPARE(seen, 11);
     }
 
     void statusTextsGoOnlyToTheirPage()

@@ -31,9 +31,9 @@ PlotPanel::PlotPanel(QWidget* page, const std::array<LivePlot*, 3>& plots, const
         // A replot (the library's own, after a drag or zoom) marks the plot
         // for the next paint of the window instead of painting it at once.
         plot->setPlottingHint(QCP::phImmediateRefresh, false);
-        // One paint buffer instead of two: the overlay layer holds nothing
-        // here, yet as a buffer of its own it would be cleared and blended
-        // at every replot.
+        // For the library's own replots: one paint buffer instead of two;
+        // the overlay layer holds nothing here, yet as a buffer of its own
+        // it would be cleared and blended at every replot.
         if (QCPLayer* overlay = plot->layer(QStringLiteral("overlay"))) {
             overlay->setMode(QCPLayer::lmLogical);
         }

@@ -18,9 +18,10 @@ class QWidget;
 // delay (checked every 500 ms).
 //
 // The plots scroll at up to 50 refreshes a second, so they are drawn the
-// cheap way: curves without antialiasing as fast polylines, tick labels
-// from a pixmap cache, replots queued, and none at all while the page is
-// hidden (the page catches up when it is shown again).
+// cheap way: straight onto the window (LivePlot), the three in one paint,
+// curves without antialiasing as one-pixel polylines, axis titles and
+// legend names shaped once, tick labels from a pixmap cache, and nothing at
+// all while the page is hidden (the page catches up when it is shown again).
 class PlotPanel : public QObject
 {
     Q_OBJECT
