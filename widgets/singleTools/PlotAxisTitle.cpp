@@ -46,7 +46,7 @@ PlotAxisTitle* PlotAxisTitle::Of(const QCPAxis* axis)
 void PlotAxisTitle::applyDefaultAntialiasingHint(QCPPainter* painter) const
 {
     // As the axis draws its own label.
-    applyAntialiasingHint(painter, m_axis->antialiased(), QCP::aeAxes);
+    applyAntialiasingHint(painter, !m_axis.isNull() && m_axis->antialiased(), QCP::aeAxes);
 }
 
 void PlotAxisTitle::LayOut(QPaintDevice* device)
@@ -67,7 +67,7 @@ void PlotAxisTitle::LayOut(QPaintDevice* device)
 
 void PlotAxisTitle::draw(QCPPainter* painter)
 {
-    if (m_text.isEmpty() || !m_axis->visible()) {
+    if (m_text.isEmpty() || m_axis.isNull() || !m_axis->visible()) {
         return;
     }
     LayOut(painter->device());

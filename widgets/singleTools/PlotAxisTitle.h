@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QGlyphRun>
 #include <QList>
+#include <QPointer>
 #include <QString>
 
 #include <qcustomplot.h>
@@ -36,7 +37,7 @@ protected:
 private:
     void LayOut(QPaintDevice* device);
 
-    QCPAxis* m_axis = nullptr;
+    QPointer<QCPAxis> m_axis; // the plot may drop an axis
     QString m_text;
     QFont m_font;
     QColor m_color;
