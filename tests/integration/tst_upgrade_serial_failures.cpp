@@ -25,6 +25,7 @@ private slots:
     void crcMismatchFails();
     void cancelInTheMiddle();
     void cancelDuringTheEraseWait();
+    void cancelDuringTheResyncAfterAFailedErase();
     void flashSizeBeyondAnyDeviceFails();
     void imageWithoutHeaderIsRefusedBeforeErase_data();
     void imageWithoutHeaderIsRefusedBeforeErase();
@@ -111,6 +112,28 @@ void TestUpgradeSerialFailures::cancelDuringTheEraseWait()
     QCOMPARE(m_bench.Reports().last().info.cancelType, int(CANCEL_UPGRADE_BY_USER));
     QVERIFY(!m_bench.LogText().contains("擦除成功"));
     QVERIFY(!m_bench.LogText().contains("开始升级..."));
+}
+
+// Every erase of the first attempt fails; the user cancels while the
+// engine syncs again for its second attempt: no further erase goes out.
+void TestUpgradeSerialFailures::cancelDuringTheResyncAfterAFailedErase()
+{
+    FakeBootloader::Options options;
+    options.failedErases = 4; // the first erase and its three repeats
+    FakeBootloader fake(m_bench.Pty(), options);
+    m_bench.Start(m_bench.WriteFirmware("resync.firmware", UpgradeBench::EncipheredImage(200)));
+    bool clicked = false;
+    QVERIFY(m_bench.RunToIdle(fake, 60000, [&]() {
+        if (!clicked && fake.CountOf(35) == 4 && fake.Events().last() == "C33") {
+            clicked = true;
+            m_bench.ClickUpgradeButton();
+        }
+    }));
+    QVERIFY(clicked);
+    QCOMPARE(fake.CountOf(35), 4);
+    QCOMPARE(fake.ChunkCount(), 0);
+    QCOMPARE(m_bench.Reports().last().info.cancelType, int(CANCEL_UPGRADE_BY_USER));
+    QVERIFY(!m_bench.LogText().contains("擦除成功"));
 }
 
 void TestUpgradeSerialFailures::flashSizeBeyondAnyDeviceFails()

@@ -105,10 +105,10 @@ void FakeBootloader::Reply(uint16_t id, const QByteArray& payload)
     m_pty.Write(DeviceFrame(id, payload));
 }
 
-void FakeBootloader::SyncReply()
+void FakeBootloader::SyncReply(uint32_t status)
 {
     QByteArray payload;
-    PutU32(payload, m_options.syncStatus);
+    PutU32(payload, status);
     PutU32(payload, m_options.flashSize);
     Reply(100, payload);
 }
@@ -195,8 +195,10 @@ void FakeBootloader::HandleCommand(const LongCommand& c)
     switch (c.cmd) {
     case 33: // sync
     case 34: // information
+        SyncReply(m_options.syncStatus);
+        break;
     case 35: // erase
-        SyncReply();
+        SyncReply(CountOf(35) <= m_options.failedErases ? 0x11 : m_options.syncStatus);
         break;
     case 41: { // CRC
         auto cipher = FirmwareCipher::WithProgramKey();

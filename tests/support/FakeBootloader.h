@@ -36,6 +36,7 @@ public:
         int bannerTailDelayMs = 1300;
         bool wrongCrc = false;     // answer the CRC request with a wrong value
         uint32_t syncStatus = 16;  // status word of every sync answer
+        int failedErases = 0;      // this many erases are answered with a failing status
     };
 
     struct LongCommand
@@ -84,7 +85,7 @@ private:
     void HandleCommand(const LongCommand& c);
     void HandleData(const QByteArray& frame);
     void Reply(uint16_t id, const QByteArray& payload);
-    void SyncReply();
+    void SyncReply(uint32_t status);
 
     PtyDevice& m_pty;
     Options m_options;

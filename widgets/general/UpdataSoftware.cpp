@@ -468,6 +468,10 @@ int UpdataSoftware::SendSyncCmd()
 
 int UpdataSoftware::EraseDeviceInfo()
 {
+    // After a cancel nothing is erased any more, whatever wait it came in
+    // (a sync before a second attempt returns as if it had succeeded).
+    if (g_cancelUpgradeFlag)
+        return 0;
     SerialPortManager::GetInstance()->SendCommand(CMD_BL_ERASE, 0.0f, 0.0f, 0u, 0u, 0, 0);
     MSleepNonBlock(2000);
     return GetSyncData(30000);
