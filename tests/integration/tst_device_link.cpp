@@ -59,8 +59,9 @@ private slots:
         FakeDevice device;
         // A version record already waiting before the open is dropped, not
         // dispatched.
-        device.Pty().Write(BuildDeviceFrame(FRAME_VERSION, QByteArray(78, '\x0A')));
-        QTest::qWait(50);
+        const QByteArray waiting = BuildDeviceFrame(FRAME_VERSION, QByteArray(78, '\x0A'));
+        device.Pty().Write(waiting);
+        QTRY_COMPARE_WITH_TIMEOUT(device.Pty().PendingToApplication(), waiting.size(), 5000);
         Connect(device, "115200");
         QCOMPARE(OnWorker([this]() { return m_worker->VersionRequestInterval(); }), 50);
         QCOMPARE(OnWorker([this]() { return m_worker->VersionTimeoutInterval(); }), 5000);
@@ -98,8 +99,9 @@ private slots:
         Disconnect(device);
         device.frames.clear();
         m_messages.clear();
-        device.Pty().Write(BuildDeviceFrame(FRAME_VERSION, payload));
-        QTest::qWait(50);
+        const QByteArray waitingAgain = BuildDeviceFrame(FRAME_VERSION, payload);
+        device.Pty().Write(waitingAgain);
+        QTRY_COMPARE_WITH_TIMEOUT(device.Pty().PendingToApplication(), waitingAgain.size(), 5000);
         Connect(device, "115200");
         device.Pump(400);
         QVERIFY(device.frames.size() >= 3);
@@ -427,8 +429,9 @@ private slots:
         // The upgrade engine's way: polling mode, reads without events.
         QCOMPARE(OnWorker([this]() { return m_worker->OpenSerialPort(BAUD115200); }), true);
         device.Pty().Write(QByteArray("hello"));
+        // Until the line has delivered them (a polling port looks at the line).
+        QTRY_COMPARE_WITH_TIMEOUT(OnWorker([this]() { return qint64(m_worker->BytesAvailable()); }), qint64(5), 5000);
         const QByteArray got = OnWorker([this]() {
-            QThread::msleep(50);
             QByteArray bytes;
             char c = 0;
             if (m_worker->BytesAvailable() == 5 && m_worker->GetChar(&c)) {
@@ -469,10 +472,15 @@ private slots:
         device.Pty().CloseMaster();
         QTRY_VERIFY_WITH_TIMEOUT(!m_states.isEmpty(), 1000);
         QCOMPARE(m_states[0], SERIAL_STATE_CLOSED);
-        QTest::qWait(300);
+        // Nothing can report more: the port is closed (no line to raise
+        // errors) and the version polling stopped. The round trip to the
+        // worker lets it finish what was queued before; what it sent back
+        // is then delivered here.
+        QCOMPARE(OnWorker([this]() { return m_worker->GetSerialPort()->IsOpen(); }), false);
+        QCOMPARE(OnWorker([this]() { return m_worker->IsVersionPolling(); }), false);
+        QCoreApplication::sendPostedEvents();
         QCOMPARE(m_states.size(), 1);
         QVERIFY(OnWorker([this]() { return m_worker->GetSerialPort()->ErrorEvents(); }) < 50);
-        QCOMPARE(OnWorker([this]() { return m_worker->GetSerialPort()->IsOpen(); }), false);
 
         // The same worker connects to the next device.
         FakeDevice next;

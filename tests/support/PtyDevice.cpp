@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -71,6 +72,15 @@ bool PtyDevice::Write(const QByteArray& bytes)
         ::poll(&pfd, 1, 10);
     }
     return true;
+}
+
+int PtyDevice::PendingToApplication() const
+{
+    int pending = -1;
+    if (m_slaveKeepAlive < 0 || ::ioctl(m_slaveKeepAlive, FIONREAD, &pending) != 0) {
+        return -1;
+    }
+    return pending;
 }
 
 QByteArray PtyDevice::ReadAvailable(int timeoutMs)

@@ -33,6 +33,11 @@ public:
     // Reads until predicate(bytes so far) holds or the time is up.
     QByteArray ReadUntil(const std::function<bool(const QByteArray&)>& done, int timeoutMs);
 
+    // Bytes written to the line that wait on the application's side, not
+    // read yet (the line delivers them a moment after Write returns); -1
+    // when unknown.
+    int PendingToApplication() const;
+
     // Closes the master: to the application this looks like an unplugged
     // device.
     void CloseMaster();
