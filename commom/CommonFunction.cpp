@@ -22,6 +22,7 @@
 #include <QWidget>
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <climits>
 #include <iomanip>
@@ -97,6 +98,8 @@ static_assert(kModbusHigh[1] == 0xC0 && kModbusLow[1] == 0xC1, "MODBUS tables");
 // application object there is no event loop to keep alive, so just sleep.
 // The wait loops now running on this thread, innermost last.
 thread_local QVector<QEventLoop*> t_waitLoops;
+// Those wait loops in all threads together.
+std::atomic<int> s_waitsRunning{0};
 
 void RunWaitLoop(int milliseconds, Qt::TimerType type)
 {
@@ -114,7 +117,9 @@ void RunWaitLoop(int milliseconds, Qt::TimerType type)
     QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
     timer.start(milliseconds);
     t_waitLoops.append(&loop);
+    s_waitsRunning.fetch_add(1);
     loop.exec();
+    s_waitsRunning.fetch_sub(1);
     t_waitLoops.removeOne(&loop);
 }
 
@@ -382,6 +387,16 @@ void EndNonBlockWaits()
     for (QEventLoop* loop : qAsConst(t_waitLoops)) {
         loop->quit();
     }
+}
+
+int NonBlockWaitDepth()
+{
+    return t_waitLoops.size();
+}
+
+int NonBlockWaitsRunning()
+{
+    return s_waitsRunning.load();
 }
 
 void WaitFunNonBlock(int seconds)

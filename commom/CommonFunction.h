@@ -65,6 +65,10 @@ void WaitFunNonBlock(int seconds);
 // from inside one of them): each returns as if its time were up, once the
 // waits nested inside it have returned.
 void EndNonBlockWaits();
+// How many of those waits the calling thread is inside now (0: none).
+int NonBlockWaitDepth();
+// How many of those waits are running now in all threads together.
+int NonBlockWaitsRunning();
 
 // ---- Images and style ------------------------------------------------------
 

@@ -90,7 +90,11 @@ private slots:
             m_link.worker->slot_close_serial_port();
             return true;
         });
-        QTest::qWait(50);
+        // A write the close ran inside reports its end once its wait
+        // returns: wait until the worker is back in its own loop, then take
+        // what it sent before the next test starts counting.
+        QTRY_VERIFY_WITH_TIMEOUT(m_link.OnWorker([]() { return NonBlockWaitDepth() == 0; }), 10000);
+        QCoreApplication::processEvents();
     }
 
     void readFillsTheGrid()

@@ -503,7 +503,16 @@ private slots:
     void absentDeviceEndsWithFailureText()
     {
         m_device->SetPolicy(nullptr);
-        QTest::qWait(600);
+        // Counted from here: the worker has left every wait of the last case
+        // (it is idle in its own loop), and the read goes past the click filter.
+        auto workerIdle = [this]() {
+            int depth = -1;
+            QMetaObject::invokeMethod(m_worker, [&depth]() { depth = NonBlockWaitDepth(); },
+                                      Qt::BlockingQueuedConnection);
+            return depth == 0;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(workerIdle(), 15000);
+        ImuParameterConfigWidget::ResetClickFilterForTest();
         const int before = LogText().count("重发命令");
         QTest::mouseClick(m_page->findChild<QPushButton*>("button_read"), Qt::LeftButton);
         QCOMPARE(Status()->text(), QString("状态：正在读取参数....."));

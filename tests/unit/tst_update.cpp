@@ -363,9 +363,12 @@ void TestUpdate::startWithEmptyListReportsNoUpdateOnce()
     QTRY_COMPARE_WITH_TIMEOUT(progress.size(), 1, 5000);
     QVERIFY2(clock.elapsed() >= 450, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(progress.first().first().toInt(), -1);
-    QTest::qWait(100);
+    // A round trip to the worker: the start has returned, and whatever it
+    // emitted is in the spy.
+    bool running = true;
+    QMetaObject::invokeMethod(worker, [&]() { running = worker->IsRunning(); }, Qt::BlockingQueuedConnection);
     QCOMPARE(progress.size(), 1);
-    QVERIFY(!worker->IsRunning());
+    QVERIFY(!running);
     thread.quit();
     QVERIFY(thread.wait(5000));
 }

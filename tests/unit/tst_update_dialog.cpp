@@ -11,6 +11,7 @@
 #include <QBoxLayout>
 #include <QDir>
 
+#include "commom/CommonFunction.h"
 #include "commom/DialogSeam.h"
 #include "commom/StartUp.h"
 #include "dialogs/general/UpgradeDialog.h"
@@ -315,7 +316,8 @@ void TestUpdateDialog::destructionDuringWaitDoesNotHang()
     auto* dialog = new UpgradeDialog(nullptr);
     QPointer<WorkerThreadUpdate> worker = dialog->GetWorker();
     dialog->findChild<QPushButton*>("button_upgrade")->click();
-    QTest::qWait(100); // the worker is now inside its wait
+    // Nothing else here waits that way: the one running is the worker's.
+    QTRY_COMPARE_WITH_TIMEOUT(NonBlockWaitsRunning(), 1, 5000);
     QElapsedTimer clock;
     clock.start();
     delete dialog;
