@@ -7,11 +7,13 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTextCodec>
+#include <QTimer>
 #include <QDir>
 #include <QRegularExpression>
 #include <QtTest>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 
 #include "commom/DialogSeam.h"
@@ -35,6 +37,20 @@ struct Sent
 
 using Answer = ParamTableSheet::Answer;
 
+// Runs a check when a timer fires, before the timer's owner acts on it.
+class FireWatch : public QObject
+{
+public:
+    std::function<void()> onFire;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Timer && onFire) {
+            onFire();
+        }
+        return false;
+    }
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(ParamTableSheet::Answer)
@@ -53,6 +69,16 @@ private:
     QString Status() { return m_page->findChild<QLabel*>("label_inner_param_transfer_status_2")->text(); }
     QString Value(int row) { return Grid()->item(row, 1)->text(); }
     void Click(const char* name) { m_page->findChild<QPushButton*>(name)->click(); }
+    // The page's request watchdog: its one single-shot precise timer.
+    QTimer* Watchdog()
+    {
+        for (QTimer* timer : m_page->findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (timer->isSingleShot() && timer->timerType() == Qt::PreciseTimer) {
+                return timer;
+            }
+        }
+        return nullptr;
+    }
 
     // No whole table is shown: "设置参数" sends nothing and says why.
     void ExpectWriteRefusedUnread()
@@ -460,26 +486,38 @@ private slots:
     // the status turns to the time-out 3000 ms later, not before.
     void restoreTimesOutAfterThreeSeconds()
     {
-        Click("set_normal_param_default");
         QElapsedTimer clock;
+        FireWatch watch;
+        qint64 firedAt = -1;
+        QString statusAtFire;
+        bool timeoutAtFire = true;
+        watch.onFire = [&]() {
+            firedAt = clock.elapsed();
+            statusAtFire = Status();
+            timeoutAtFire = g_param_table_req_timeout.load();
+        };
+        QVERIFY(Watchdog());
+        Watchdog()->installEventFilter(&watch);
+        Click("set_normal_param_default");
         clock.start();
-        QTest::qWait(2500);
-        QCOMPARE(Status(), QString("命令发送成功"));
-        QVERIFY(!g_param_table_req_timeout.load());
-        QTRY_COMPARE_WITH_TIMEOUT(Status(), QString("请求超时"), 3000);
-        QVERIFY(clock.elapsed() >= 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(Status(), QString("请求超时"), 10000);
+        QVERIFY2(firedAt >= 3000, qPrintable(QString::number(firedAt)));
+        QCOMPARE(statusAtFire, QString("命令发送成功"));
+        QVERIFY(!timeoutAtFire);
         QVERIFY(g_param_table_req_timeout.load());
         QVERIFY(!g_param_table_req_running.load());
     }
 
     void everyAnswerRestartsTheWatchdog()
     {
-        m_page->SetWatchdogInterval(300);
+        m_page->SetWatchdogInterval(1000);
         Click("get_normal_param");
         for (int i = 0; i < 4; ++i) {
-            QTest::qWait(150);
+            // Some of the watchdog's time has run, then an answer winds it up again.
+            QTRY_VERIFY_WITH_TIMEOUT(Watchdog()->remainingTime() < 700, 5000);
             // Not acted on beyond the restart.
             Post(PAGE_MSG_PARAM_TABLE_READ, QString("x"), QString("ignored"));
+            QVERIFY(Watchdog()->remainingTime() > 700);
         }
         QVERIFY(g_param_table_req_running.load());
         QCOMPARE(Status(), QString("正在请求当中.....,若无响应,则重启设备"));
