@@ -441,9 +441,12 @@ private slots:
         QCOMPARE(m_sent[0].second, kStream);
         QCOMPARE(AHRSGroupWidget::WaitingTasks(), 1);
 
-        QTest::qWait(60);
+        // The task asks for the record only once the page holds a temperature
+        // above zero: at zero degrees it stays in its wait.
         Show(0.0f);
-        QTest::qWait(60);
+        QCoreApplication::processEvents();
+        QCOMPARE(page.ImuTemp(), 0.0);
+        QCOMPARE(AHRSGroupWidget::WaitingTasks(), 1);
         QCOMPARE(m_sent.size(), 1); // zero degrees keeps it waiting
         Show(24.5f);
         QTRY_COMPARE(m_sent.size(), 2);
@@ -518,7 +521,8 @@ private slots:
             QCOMPARE(AHRSGroupWidget::WaitingTasks(), 1);
         }
         QTRY_COMPARE(AHRSGroupWidget::WaitingTasks(), 0);
-        QTest::qWait(30);
+        // A task sends before it counts itself out: anything it sent is queued.
+        QCoreApplication::processEvents();
         QCOMPARE(m_sent.size(), 1);
     }
 
@@ -626,11 +630,16 @@ static int RunWaitingChild(int argc, char** argv, const QString& configPath)
     g_ahrsGroupOneFlag.store(1);
     auto* page = new AHRSGroupWidget;
     RecvDataHandleManager::GetInstance()->SendMessageToPageSlot(PAGE_MSG_AHRS_GROUP_STARTED);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     printf("waiting\n");
     fflush(stdout);
+    // The task checks for the closing application on every turn of its
+    // wait, the first included: it must end the process from there. A task
+    // that returns instead lets this return 0; one that keeps waiting runs
+    // into the parent's time limit.
     g_app_is_exit.store(true);
-    std::this_thread::sleep_for(std::chrono::seconds(10));
+    while (AHRSGroupWidget::WaitingTasks() > 0) {
+        std::this_thread::yield();
+    }
     delete page;
     return 0; // reached only if the task failed to end the process
 }
