@@ -221,9 +221,15 @@ private slots:
     void samplesComeInRunsAndAnswersKeepTheirTurn()
     {
         QList<int> seen; // GUI thread only
+        QSemaphore batchSeen; // the worker goes on once the pages have its last batch
         QObject listener; // ends the connection with this frame
         connect(RecvDataHandleManager::GetInstance(), &RecvDataHandleManager::SignalSendMessageToPage, &listener,
-                [&seen](int id, QVariant var1, QVariant) { seen.append(id == 802 ? var1.toInt() : -id); });
+                [&seen, &batchSeen](int id, QVariant var1, QVariant) {
+                    seen.append(id == 802 ? var1.toInt() : -id);
+                    if (id == 802 && var1.toInt() % 50 == 49) {
+                        batchSeen.release();
+                    }
+                });
         QObject statusRoad;
         SenderThread worker; // declared last: stops before the lists go
         QList<int> expected;
@@ -233,15 +239,17 @@ private slots:
                 expected << -804 << -1;
             }
         }
-        worker.Post([&statusRoad, &seen] {
+        // Batches of 50 samples, each sent while the runs of the one before
+        // are going on, so the answers land in the middle of a run.
+        worker.Post([&statusRoad, &seen, &batchSeen] {
             for (int i = 0; i < 3000; ++i) {
                 RecvDataHandleManager::GetInstance()->SendMessageToPageSlot(802, i);
                 if (i % 500 == 499) {
                     RecvDataHandleManager::GetInstance()->SendMessageToPageSlot(804, QVariant());
                     QMetaObject::invokeMethod(&statusRoad, [&seen] { seen.append(-1); }, Qt::QueuedConnection);
                 }
-                if (i % 50 == 0) {
-                    QThread::usleep(200);
+                if (i % 50 == 49 && !batchSeen.tryAcquire(1, 10000)) {
+                    return; // the pages never got it: the comparison below fails
                 }
             }
         });
