@@ -154,7 +154,7 @@ int main(int argc, char** argv)
     double guiCpuStart = 0;
     long dialStart = 0;
     long compassStart = 0;
-    long replotStart = 0;
+    long plotPaintStart = 0;
     int tick = 0;
     QTimer report;
     QObject::connect(&report, &QTimer::timeout, [&]() {
@@ -167,7 +167,7 @@ int main(int argc, char** argv)
             guiCpuStart = ThreadCpuSeconds();
             dialStart = dialPaints.count;
             compassStart = compassPaints.count;
-            replotStart = plotPaints.count;
+            plotPaintStart = plotPaints.count;
         }
         ++tick;
         if (tick % 10 == 1 || tick > seconds) {
@@ -182,7 +182,7 @@ int main(int argc, char** argv)
             std::printf("frames handled by the page: %ld in %.1f s (%.0f/s)\n", handled, elapsed, handled / elapsed);
             std::printf("cpu: %.1f %% of one core (GUI thread %.1f %%, the rest mostly the port worker)\n",
                         100.0 * cpu / elapsed, 100.0 * (ThreadCpuSeconds() - guiCpuStart) / elapsed);
-            std::printf("plot redraws (AHRS page, 3 plots): %.1f/s\n", (plotPaints.count - replotStart) / elapsed);
+            std::printf("plot redraws (AHRS page, 3 plots): %.1f/s\n", (plotPaints.count - plotPaintStart) / elapsed);
             if (panel != nullptr) {
                 std::printf("attitude dial repaints: %.1f/s, compass repaints: %.1f/s\n",
                             (dialPaints.count - dialStart) / elapsed, (compassPaints.count - compassStart) / elapsed);

@@ -1,6 +1,5 @@
 #include "widgets/singleTools/PlotPanel.h"
 
-#include <QEvent>
 #include <QTimer>
 #include <QWidget>
 
@@ -16,7 +15,6 @@ constexpr int kResumePeriodMs = 500;
 
 PlotPanel::PlotPanel(QWidget* page, const std::array<LivePlot*, 3>& plots, const PageClock& clock)
     : QObject(page)
-    , m_page(page)
     , m_plots(plots)
     , m_clock(clock)
 {
@@ -44,7 +42,6 @@ PlotPanel::PlotPanel(QWidget* page, const std::array<LivePlot*, 3>& plots, const
     connect(m_auto_zoom_timer, &QTimer::timeout, this, &PlotPanel::AutoZoomTick);
     connect(m_press_resume_timer, &QTimer::timeout, this, &PlotPanel::PressResumeTick);
     connect(m_wheel_resume_timer, &QTimer::timeout, this, &PlotPanel::WheelResumeTick);
-    m_page->installEventFilter(this);
 }
 
 void PlotPanel::UseOwnTexts()
@@ -131,23 +128,9 @@ void PlotPanel::Scroll(double t, double windowS)
 
 void PlotPanel::Replot()
 {
-    if (!m_page->isVisible()) {
-        m_replot_owed = true;
-        return;
-    }
-    m_replot_owed = false;
+    // A hidden page's plots are not painted; shown again, they are painted
+    // from what they hold then.
     for (LivePlot* plot : m_plots) {
         plot->Redraw();
     }
-}
-
-bool PlotPanel::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == m_page && event->type() == QEvent::Show && m_replot_owed) {
-        m_replot_owed = false;
-        for (LivePlot* plot : m_plots) {
-            plot->Redraw();
-        }
-    }
-    return QObject::eventFilter(watched, event);
 }

@@ -57,12 +57,9 @@ public:
 
     // Moves every x axis to the window [t - windowS, t] and replots.
     void Scroll(double t, double windowS);
-    // All three plots drawn anew at the next paint; while the page is
-    // hidden it is only noted, and done when the page is shown.
+    // All three plots drawn anew at the next paint of the window; a hidden
+    // page paints nothing until it is shown.
     void Replot();
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct PauseMark
@@ -73,7 +70,6 @@ private:
 
     void ResumeTick(std::array<PauseMark, 3>& own, const std::array<PauseMark, 3>& other);
 
-    QWidget* m_page = nullptr;
     std::array<LivePlot*, 3> m_plots{};
     const PageClock& m_clock;
     QTimer* m_auto_zoom_timer = nullptr;
@@ -83,7 +79,6 @@ private:
     bool m_paused[3] = {false, false, false};
     std::array<PauseMark, 3> m_wheel_marks;
     std::array<PauseMark, 3> m_press_marks;
-    bool m_replot_owed = false;
 };
 
 #endif // PLOTPANEL_H
