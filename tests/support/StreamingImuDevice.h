@@ -47,6 +47,12 @@ public:
 
     QList<HostFrame> HostFrames() const { return m_frames; }
     void ClearHostFrames() { m_frames.clear(); }
+    // Drops the copies of what went over the line (a long-running device).
+    void ForgetHistory()
+    {
+        m_frames.clear();
+        m_sent.clear();
+    }
     QByteArray Sent() const { return m_sent; }
     // Every byte the host has written to the line, framed or not.
     qint64 ReceivedBytes() const { return m_received; }
