@@ -272,8 +272,8 @@ QString SettingManager::GetAhrsGroupConfigPath() { return GetText(kGroupAhrs, "a
 void SettingManager::SetBaudIndex(int value) { Store("port", "baudIndex", value); }
 int SettingManager::GetBaudIndex() { return m_setting->Value("port", "baudIndex", QVariant()).toInt(); }
 
-void SettingManager::SetCustomBaud(const QString& value) { m_setting->SetValue("port", "customBaud", value); }
-QString SettingManager::GetCustomBaud() { return m_setting->Value("port", "customBaud", QVariant()).toString(); }
+void SettingManager::SetCustomBaud(const QString& value) { SetText("port", "customBaud", value); }
+QString SettingManager::GetCustomBaud() { return GetText("port", "customBaud"); }
 
 void SettingManager::SetPreCrcPath(const QString& value) { SetText(kGroupUpgrade, "pre_crc_path", value); }
 QString SettingManager::GetPreCrcPath() { return GetText(kGroupUpgrade, "pre_crc_path"); }

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QSettings>
 
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -123,8 +124,13 @@ class TestSettings : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { QDir(ConfigDir()).removeRecursively(); }
-    void cleanupTestCase() { QDir(ConfigDir()).removeRecursively(); }
+    // A case may leave "config" as a plain file when it fails half-way.
+    void init()
+    {
+        QDir(ConfigDir()).removeRecursively();
+        QFile::remove(ConfigDir());
+    }
+    void cleanupTestCase() { init(); }
 
     void firstStartWritesDefaults()
     {
@@ -217,6 +223,7 @@ private slots:
         settings.SetPreAHRSDataSavePath("/e");
         settings.SetMainConfigPath("/f");
         settings.SetBaudIndex(7);
+        settings.SetCustomBaud("300");
         // Written through at once: another reader of the file sees them now.
         QCOMPARE(Stored("upgrade", "pre_crc_path").toString(), QString("/data/固件/crc"));
         QCOMPARE(Stored("upgrade", "pre_save_crypt_path").toString(), QString("/a"));
@@ -226,6 +233,8 @@ private slots:
         QCOMPARE(Stored("file_history_path", "ahrs_data_save_path").toString(), QString("/e"));
         QCOMPARE(Stored("mainConfigPathGroup", "mainConfigDir").toString(), QString("/f"));
         QCOMPARE(Stored("port", "baudIndex").toInt(), 7);
+        QCOMPARE(Stored("port", "customBaud").toString(), QString("300"));
+        QCOMPARE(settings.GetCustomBaud(), QString("300"));
         QCOMPARE(settings.GetPreCrcPath(), QString("/data/固件/crc"));
         QCOMPARE(settings.GetBaudIndex(), 7);
 
@@ -265,6 +274,47 @@ private slots:
         SettingManager settings;
         QCOMPARE(settings.SaveError(), "设置未能保存：" + ConfigDir() + "/config.ini（配置文件无法读写）");
         QVERIFY(QFileInfo(ConfigDir() + "/config.ini").isDir());
+    }
+
+    // Every setter goes through the checked store: with the folder turned
+    // into a plain file after start-up, each one says why it was not saved.
+    void everySetterReportsUnsavedChange_data()
+    {
+        QTest::addColumn<int>("setter");
+        const char* const names[] = {"version", "updateVbsPath", "mainConfigDir", "exe_name", "ahrsGroupPath",
+                                     "baudIndex", "customBaud", "pre_crc_path", "pre_save_crypt_path",
+                                     "pre_crypt_path", "param_table_config_path", "firmware_file_path",
+                                     "ahrs_data_save_path", "serialAssistantGroup", "portsOrder"};
+        for (int i = 0; i < int(sizeof names / sizeof names[0]); ++i) {
+            QTest::newRow(names[i]) << i;
+        }
+    }
+    void everySetterReportsUnsavedChange()
+    {
+        QFETCH(int, setter);
+        const std::function<void(SettingManager&)> setters[] = {
+            [](SettingManager& s) { s.SetVersion("2"); },
+            [](SettingManager& s) { s.SetUpDateVbsPath("/u"); },
+            [](SettingManager& s) { s.SetMainConfigPath("/m"); },
+            [](SettingManager& s) { s.SetAppName("a"); },
+            [](SettingManager& s) { s.SetAhrsGroupConfigPath("/g"); },
+            [](SettingManager& s) { s.SetBaudIndex(5); },
+            [](SettingManager& s) { s.SetCustomBaud("300"); },
+            [](SettingManager& s) { s.SetPreCrcPath("/c"); },
+            [](SettingManager& s) { s.SetPreSaveCryptPath("/s"); },
+            [](SettingManager& s) { s.SetPreCryptPath("/p"); },
+            [](SettingManager& s) { s.SetPreSaveParamTableConfigPath("/t"); },
+            [](SettingManager& s) { s.SetPreSaveFirmwarePath("/f"); },
+            [](SettingManager& s) { s.SetPreAHRSDataSavePath("/d"); },
+            [](SettingManager& s) { s.SetSerialAssistantATConfigPath("/at"); },
+            [](SettingManager& s) { s.SetPortsOrder({{"ttyS0", 1}}); },
+        };
+        SettingManager settings;
+        QCOMPARE(settings.SaveError(), QString());
+        QVERIFY(QDir(ConfigDir()).removeRecursively());
+        WriteAll(ConfigDir(), "not a folder");
+        setters[setter](settings);
+        QCOMPARE(settings.SaveError(), "设置未能保存：" + ConfigDir() + "/config.ini（配置文件无法读写）");
     }
 
     // Once the folder can be written again, the next change is saved with
