@@ -9,11 +9,15 @@
 #include "workerThread/DeviceFrames.h"
 #include "workerThread/MessageIds.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
 
 namespace {
+
+// Set from a test's thread, read by the worker's.
+std::atomic<int> g_set_param_timeout_ms{WorkerThreadImu::kSetParamTimeoutMs};
 
 // An acknowledgement value no parameter id, table index or reply code can
 // take: set before a wait so that only a fresh reply ends it.
@@ -353,7 +357,7 @@ void WorkerThreadImu::HandleParamValue(const uint8_t* payload, uint32_t length)
 // ---- Recordings ----
 
 void WorkerThreadImu::SwitchRecording(RawRecording& recording, int requestId, bool globalFlag,
-                                      const QVariant& path)
+                                      const QVariant& path, const QVariant& startId)
 {
     if (!recording.Stop()) {
         ReportRecordingFailure(recording, requestId);
@@ -362,7 +366,7 @@ void WorkerThreadImu::SwitchRecording(RawRecording& recording, int requestId, bo
         return;
     }
     const QString name = path.userType() == QMetaType::QString ? path.toString() : QString();
-    if (!recording.Start(name)) {
+    if (!recording.Start(name, startId.toULongLong())) {
         ReportRecordingFailure(recording, requestId);
     }
 }
@@ -379,7 +383,8 @@ void WorkerThreadImu::ReportRecordingFailure(const RawRecording& recording, int 
     LOG_WARN() << "数据保存失败，已停止保存:" << recording.ErrorText() << "已保存字节数:"
                << recording.BytesWritten();
     SendToPages(PAGE_MSG_RECORDING_FAILED, QVariant(requestId),
-                QVariant(QStringList{recording.Path(), recording.ErrorText()}));
+                QVariant(QStringList{recording.Path(), recording.ErrorText(),
+                                     QString::number(recording.StartId())}));
 }
 
 void WorkerThreadImu::WriteAhrsDataToFile(const QByteArray& bytes)
@@ -534,16 +539,18 @@ void WorkerThreadImu::SendMessageToIMU(int id, QVariant var1, QVariant var2)
         SendCommandList(var1);
         break;
     case IMU_MSG_RECORD_AHRS:
-        SwitchRecording(m_ahrs_recording, IMU_MSG_RECORD_AHRS, g_ahrs_file_recording.load(), var1);
+        SwitchRecording(m_ahrs_recording, IMU_MSG_RECORD_AHRS, g_ahrs_file_recording.load(), var1, var2);
         break;
     case IMU_MSG_RECORD_ASSISTANT:
-        SwitchRecording(m_assistant_recording, IMU_MSG_RECORD_ASSISTANT, g_serial_assistant_save_data.load(), var1);
+        SwitchRecording(m_assistant_recording, IMU_MSG_RECORD_ASSISTANT, g_serial_assistant_save_data.load(), var1,
+                        var2);
         break;
     case IMU_MSG_RECORD_PEOPLE_NAV:
-        SwitchRecording(m_people_recording, IMU_MSG_RECORD_PEOPLE_NAV, g_people_nav_file_recording.load(), var1);
+        SwitchRecording(m_people_recording, IMU_MSG_RECORD_PEOPLE_NAV, g_people_nav_file_recording.load(), var1,
+                        var2);
         break;
     case IMU_MSG_RECORD_IMU33:
-        SwitchRecording(m_imu33_recording, IMU_MSG_RECORD_IMU33, g_33imu_file_recording.load(), var1);
+        SwitchRecording(m_imu33_recording, IMU_MSG_RECORD_IMU33, g_33imu_file_recording.load(), var1, var2);
         break;
     case IMU_MSG_PARAM_TABLE:
         ParamTableRequest(link, var1, var2);
@@ -635,9 +642,15 @@ bool WorkerThreadImu::GetParam(quint64 link, uint32_t id)
     return ok;
 }
 
+void WorkerThreadImu::SetSetParamTimeoutForTest(int ms)
+{
+    g_set_param_timeout_ms.store(ms > 0 ? ms : kSetParamTimeoutMs);
+}
+
 bool WorkerThreadImu::SetParam(quint64 link, float value, uint32_t id)
 {
-    const bool ok = SendUntilAcknowledged(link, CommandList(CMD_SET_PARAM, value, 0, id, 0, 0, 0), id, 20, 10000);
+    const bool ok = SendUntilAcknowledged(link, CommandList(CMD_SET_PARAM, value, 0, id, 0, 0, 0), id, 20,
+                                          g_set_param_timeout_ms.load());
     SendStatus(SetStatusText(id, ok));
     return ok;
 }
@@ -719,6 +732,12 @@ void WorkerThreadImu::WriteParams(quint64 link, const QVariant& var1)
     const QString failedText = QString::fromUtf8("状态：设置参数失败：") + failed.join(QString::fromUtf8("、"));
     if (!LinkAlive(link)) {
         SendStatus(failedText + QString::fromUtf8(kLinkEndedSuffix), true);
+        return;
+    }
+    if (failed.size() == steps.size()) {
+        // The device took none of them: a store would keep only what it
+        // already held, and there is no "rest" to call stored.
+        SendStatus(failedText, true);
         return;
     }
     const bool stored = SaveToFlash(link, 3000, 100);

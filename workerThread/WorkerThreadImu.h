@@ -47,14 +47,21 @@ public:
     // Last acknowledged value, as the waits see it.
     uint32_t LastAckValue() const { return m_last_ack_value; }
 
+    // How long a parameter SET waits for its acknowledgement (10000 ms).
+    // Tests of a device that refuses every SET shorten it; 0 restores it.
+    static constexpr int kSetParamTimeoutMs = 10000;
+    static void SetSetParamTimeoutForTest(int ms);
+
 public slots:
     void slot_on_read_data() override;
     // Page-to-device requests (ImuMessageId).
     void SendMessageToIMU(int id, QVariant var1, QVariant var2);
 
 private:
-    // Start or stop of a recording; requestId names its kind.
-    void SwitchRecording(RawRecording& recording, int requestId, bool globalFlag, const QVariant& path);
+    // Start or stop of a recording; requestId names its kind, startId is the
+    // identity a start carries (var2 of the request).
+    void SwitchRecording(RawRecording& recording, int requestId, bool globalFlag, const QVariant& path,
+                         const QVariant& startId);
     void AppendToRecording(RawRecording& recording, int requestId, const QByteArray& bytes);
     // Tells the log and the pages (PAGE_MSG_RECORDING_FAILED) that a
     // recording has failed and ended.

@@ -16,6 +16,7 @@
 #include "commom/Global.h"
 #include "commom/Logger.h"
 #include "commom/StartUp.h"
+#include "manager/NotifyMsgManager.h"
 #include "widgets/singleTools/parameterConfigPage/CoordParamsSet.h"
 #include "widgets/singleTools/parameterConfigPage/ImuParameterConfigWidget.h"
 #include "widgets/singleTools/parameterConfigPage/SetPromptDialog.h"
@@ -127,6 +128,15 @@ private:
     Policy m_policy;
 };
 
+int CountOf(const QList<Command>& commands, uint16_t cmd)
+{
+    int n = 0;
+    for (const Command& c : commands) {
+        n += c.cmd == cmd ? 1 : 0;
+    }
+    return n;
+}
+
 QList<uint32_t> DistinctSetIds(const QList<Command>& commands)
 {
     QList<uint32_t> ids;
@@ -173,6 +183,8 @@ private slots:
         g_connection_serial_name = m_pty.SlavePath();
         g_connection_baud_rate = QString("115200");
         g_current_action_name = QString("参数设置");
+        // A refused SET waits 1 s here instead of 10 s.
+        WorkerThreadImu::SetSetParamTimeoutForTest(1000);
 
         // As the connect widget does it.
         g_serial_is_connected = true;
@@ -197,6 +209,7 @@ private slots:
 
     void cleanupTestCase()
     {
+        WorkerThreadImu::SetSetParamTimeoutForTest(0);
         m_page.reset();
         m_device.reset();
         SerialPortManager::GetInstance()->ClearWorker();
@@ -300,10 +313,51 @@ private slots:
 
         QTRY_COMPARE_WITH_TIMEOUT(Status()->text(), QString("状态：设置参数失败：更新率；其余参数已存储到flash"), 15000);
         QCOMPARE(DistinctSetIds(m_device->Commands()), QList<uint32_t>({25, 3, 21, 31, 5, 4}));
+        QCOMPARE(CountOf(m_device->Commands(), CMD_SAVE_FLASH), 1);
         for (const Command& c : m_device->Commands()) {
             QVERIFY(c.cmd != CMD_GET_PARAM);
         }
         QVERIFY(m_page->findChild<QPushButton*>("button_read")->isEnabled());
+    }
+
+    // What the last text says is stored is what the device stored: nothing
+    // is stored when no SET was taken, and a refused store is said.
+    void refusedWriteSaysWhatWasStored_data()
+    {
+        QTest::addColumn<QList<uint32_t>>("refused");
+        QTest::addColumn<bool>("storeAcknowledged");
+        QTest::addColumn<int>("stores");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("every SET refused")
+            << QList<uint32_t>({25, 3, 21, 31, 5, 4}) << true << 0
+            << "状态：设置参数失败：初始数据流状态、波特率、更新率、滤波器、自动扣零偏、安装偏差角";
+        QTest::newRow("rate and store refused")
+            << QList<uint32_t>({21}) << false << 1 << "状态：设置参数失败：更新率；存储参数到flash失败";
+    }
+
+    void refusedWriteSaysWhatWasStored()
+    {
+        QFETCH(QList<uint32_t>, refused);
+        QFETCH(bool, storeAcknowledged);
+        QFETCH(int, stores);
+        QFETCH(QString, status);
+        m_device->Clear();
+        m_device->SetPolicy([refused, storeAcknowledged](const Command& c) {
+            if (c.cmd == CMD_SET_PARAM && !refused.contains(c.u1)) {
+                return AckFrame(static_cast<uint16_t>(c.u1));
+            }
+            return c.cmd == CMD_SAVE_FLASH && storeAcknowledged ? AckFrame(1) : QByteArray();
+        });
+        QSignalSpy texts(NotifyMsgManager::GetInstance(), &NotifyMsgManager::LogMsgParamConfig);
+        ImuParameterConfigWidget::ResetClickFilterForTest();
+        QTest::mouseClick(m_page->findChild<QPushButton*>("button_write"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(m_page->RunningRequest() == ImuParameterConfigWidget::Request::None, 15000);
+        QCOMPARE(Status()->text(), status);
+        QCOMPARE(DistinctSetIds(m_device->Commands()), QList<uint32_t>({25, 3, 21, 31, 5, 4}));
+        QCOMPARE(CountOf(m_device->Commands(), CMD_SAVE_FLASH), stores);
+        for (const QList<QVariant>& text : texts) {
+            QVERIFY2(!text.at(1).toStringList().join("").contains("已存储"), qPrintable(text.at(1).toStringList().join("|")));
+        }
     }
 
     // Another tool is shown while a read runs: the read's values still
