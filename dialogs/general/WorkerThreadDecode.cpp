@@ -1,5 +1,6 @@
 #include "dialogs/general/WorkerThreadDecode.h"
 
+#include "commom/CheckedFile.h"
 #include "commom/Global.h"
 #include "commom/Logger.h"
 #include "dialogs/general/DecodeTables.h"
@@ -7,6 +8,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QFileDevice>
 #include <QFileInfo>
 #include <QList>
 #include <QMetaType>
@@ -73,6 +75,17 @@ QDebug DebugLine(int heldBack)
     return line;
 }
 
+// A read that gave nothing is the end only when nothing went wrong. A file
+// keeps the system's error; another device (a test's) that cannot read on
+// before its end has failed.
+bool ReadFailed(const QIODevice& source)
+{
+    if (const auto* file = qobject_cast<const QFileDevice*>(&source)) {
+        return file->error() != QFileDevice::NoError;
+    }
+    return !source.atEnd();
+}
+
 uint HexNumber(const QString& hex)
 {
     bool ok = false;
@@ -119,6 +132,11 @@ void WorkerThreadDecode::SetRowThreads(int threads, int batchBytes)
     s_rowBatchBytes = batchBytes;
 }
 
+void WorkerThreadDecode::SetSourceDevice(std::unique_ptr<QIODevice> device)
+{
+    m_sourceDevice = std::move(device);
+}
+
 void WorkerThreadDecode::Log(uint8_t label, QString str)
 {
     emit SignalLog(label, str);
@@ -140,14 +158,18 @@ void WorkerThreadDecode::slot_do_file_decode(QString file_to_Name, QString desti
     const QString baseName = dot < 0 ? fileName : fileName.left(dot);
     m_outPath = destination + "/output_" + baseName + ".txt";
 
-    QFile source(file_to_Name);
+    m_sourcePath = file_to_Name;
+    std::unique_ptr<QIODevice> source = std::move(m_sourceDevice);
+    if (!source) {
+        source.reset(new QFile(file_to_Name));
+    }
     // Decoding only reads the recording; a read-only recording is fine.
-    if (!source.open(QIODevice::ReadOnly)) {
+    if (!source->isOpen() && !source->open(QIODevice::ReadOnly)) {
         qDebug() << "打不开文件";
         // Free before the final status: the dialog may start again as soon
         // as it reads it.
         s_decodeRunning = false;
-        Log(1, QString::fromUtf8("打不开文件"));
+        Log(1, QString::fromUtf8("打不开文件，") + CheckedFile::OpenErrorText(file_to_Name, source->errorString()));
         emit SignalExitThread();
         return;
     }
@@ -155,7 +177,7 @@ void WorkerThreadDecode::slot_do_file_decode(QString file_to_Name, QString desti
     decode_reset_index = 0;
     decode_failed_count = 0;
     decode_success_count = 0;
-    m_outputFailed = false;
+    m_failed = false;
     m_failureText.clear();
     m_skippedLines = 0;
 
@@ -187,23 +209,24 @@ void WorkerThreadDecode::slot_do_file_decode(QString file_to_Name, QString desti
     if (decode_type == DECODE_CAN_LOG) {
         if (!OpenMainOutput()) {
             // Nothing was decoded: the run ends like an unreadable source.
-            source.close();
+            source->close();
             s_decodeRunning = false;
-            Log(1, QString::fromUtf8("打不开文件"));
+            Log(1, m_failureText);
             emit SignalExitThread();
             return;
         }
-        DecodeLines(source);
+        DecodeLines(*source);
     } else {
-        DecodeBytes(source);
+        DecodeBytes(*source);
     }
 
-    source.close();
+    source->close();
     FinishOutputs();
 
     QString finalStatus;
-    if (m_outputFailed) {
-        // A table that could not be written whole is no result: what was
+    if (m_failed) {
+        // A table that could not be written whole, or that holds only the
+        // part of a source read before its failure, is no result: what was
         // written of it goes, and the status names the failure.
         RemoveOpenedOutputs();
         finalStatus = m_failureText;
@@ -227,7 +250,7 @@ void WorkerThreadDecode::slot_do_file_decode(QString file_to_Name, QString desti
 
 bool WorkerThreadDecode::Stopped() const
 {
-    return m_outputFailed || g_decode_exit.load(std::memory_order_relaxed);
+    return m_failed || g_decode_exit.load(std::memory_order_relaxed);
 }
 
 void WorkerThreadDecode::ReportInterim()
@@ -235,7 +258,7 @@ void WorkerThreadDecode::ReportInterim()
     Log(0, CountsText("正在解码中..，解码误码数："));
 }
 
-void WorkerThreadDecode::DecodeBytes(QFile& source)
+void WorkerThreadDecode::DecodeBytes(QIODevice& source)
 {
     // 64-bit counts: recordings of 4 GiB and more still show true progress.
     const quint64 size = static_cast<quint64>(source.size());
@@ -245,7 +268,7 @@ void WorkerThreadDecode::DecodeBytes(QFile& source)
     while (!Stopped()) {
         const qint64 got = source.read(buffer.get(), kReadChunk);
         if (got <= 0) {
-            // End of file; a read error ends the decoding the same way.
+            CheckReadFailure(source);
             return;
         }
         // The bytes up to each report go to the synchroniser in one run.
@@ -269,7 +292,7 @@ void WorkerThreadDecode::DecodeBytes(QFile& source)
     }
 }
 
-void WorkerThreadDecode::DecodeLines(QFile& source)
+void WorkerThreadDecode::DecodeLines(QIODevice& source)
 {
     DecodeTables::CanHeader(m_out->Text());
     const quint64 size = static_cast<quint64>(source.size());
@@ -284,6 +307,7 @@ void WorkerThreadDecode::DecodeLines(QFile& source)
     for (;;) {
         qint64 got = source.readLine(line.get(), kLongestCanLine + 1);
         if (got <= 0) {
+            CheckReadFailure(source);
             return;
         }
         done += static_cast<quint64>(got);
@@ -291,7 +315,11 @@ void WorkerThreadDecode::DecodeLines(QFile& source)
             ++m_skippedLines;
             do {
                 got = source.readLine(line.get(), kLongestCanLine + 1);
-                done += static_cast<quint64>(got > 0 ? got : 0);
+                if (got <= 0) {
+                    CheckReadFailure(source);
+                    return;
+                }
+                done += static_cast<quint64>(got);
             } while (got == kLongestCanLine && line[got - 1] != '\n');
         } else {
             CanDecode(QByteArray::fromRawData(line.get(), static_cast<int>(got)));
@@ -330,16 +358,30 @@ bool WorkerThreadDecode::OpenMainOutput()
     return true;
 }
 
-void WorkerThreadDecode::FailOutput(const DecodeOutput& output)
+void WorkerThreadDecode::Fail(const QString& text)
 {
-    if (m_outputFailed) {
+    if (m_failed) {
         return;
     }
-    m_outputFailed = true;
-    // An output that never opened keeps the decoder's own text; a table that
-    // broke off while being written says why.
-    m_failureText = output.IsOpened() ? QString::fromUtf8("解码失败，") + output.ErrorText()
-                                      : QString::fromUtf8("打不开文件");
+    m_failed = true;
+    m_failureText = text;
+}
+
+void WorkerThreadDecode::FailOutput(const DecodeOutput& output)
+{
+    // An output that never opened keeps the decoder's own words in front;
+    // either way the file and the system's reason follow.
+    Fail((output.IsOpened() ? QString::fromUtf8("解码失败，") : QString::fromUtf8("打不开文件，"))
+         + output.ErrorText());
+}
+
+void WorkerThreadDecode::CheckReadFailure(const QIODevice& source)
+{
+    if (ReadFailed(source)) {
+        // A pulled stick or a bad sector: the rows so far are only a part
+        // of the recording, not its table.
+        Fail(QString::fromUtf8("解码失败，文件读取失败：%1（%2）").arg(m_sourcePath, source.errorString()));
+    }
 }
 
 bool WorkerThreadDecode::FinishOutputs()
@@ -347,7 +389,7 @@ bool WorkerThreadDecode::FinishOutputs()
     if (m_rows) {
         // The rows still being formatted belong before the end of the table
         // (after a cancel too); after a failure they go unwritten.
-        if (m_outputFailed) {
+        if (m_failed) {
             m_rows->Abandon();
         } else if (!m_rows->Finish()) {
             FailOutput(*m_out);
@@ -509,7 +551,7 @@ void WorkerThreadDecode::ImuArrayDecodeQXV(unsigned char byte)
 
 void WorkerThreadDecode::DataExtractionDecode()
 {
-    if (m_outputFailed) {
+    if (m_failed) {
         return;
     }
     const int type = decode_data_type;

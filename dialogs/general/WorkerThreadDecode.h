@@ -15,7 +15,7 @@
 #include "dialogs/general/ParallelRows.h"
 #include "workerThread/FrameParser.h"
 
-class QFile;
+class QIODevice;
 
 // Decoder state shared by the synchronisers and the table writer. One
 // decoding runs at a time in the whole process (see IsDecodeRunning).
@@ -104,8 +104,14 @@ public:
     // Writes what the tables still hold and closes them; false when any
     // table could not be written whole.
     bool FinishOutputs();
-    // True once a table could not be opened or written: the decoding stops.
-    bool OutputFailed() const { return m_outputFailed; }
+    // True once the source could not be read or a table could not be
+    // opened or written: the decoding stops.
+    bool Failed() const { return m_failed; }
+
+    // The next decoding reads its source from this device instead of
+    // opening the file by its path, which still names the source in the
+    // status. Lets a test hand over a source whose reads fail part-way.
+    void SetSourceDevice(std::unique_ptr<QIODevice> device);
 
 public slots:
     void slot_do_file_decode(QString file_to_Name, QString destination, int decode_type);
@@ -117,14 +123,19 @@ signals:
     void SignalDeleteObjAndNewNext();
 
 private:
-    void DecodeBytes(QFile& source);
-    void DecodeLines(QFile& source);
+    void DecodeBytes(QIODevice& source);
+    void DecodeLines(QIODevice& source);
     bool Stopped() const;
     void ReportProgress(int percent);
     void ReportInterim();
     bool OpenMainOutput();
-    // Records the first table that failed; the decoding stops.
+    // Record the first failure, of the source or of a table; the decoding
+    // stops and its status is the failure's text.
+    void Fail(const QString& text);
     void FailOutput(const DecodeOutput& output);
+    // A read gave nothing: the end of the source, or a failure that must
+    // not pass for it.
+    void CheckReadFailure(const QIODevice& source);
     void RemoveOpenedOutputs();
     void WriteHeader(TableTextBuffer& out);
     void WriteRow();
@@ -145,7 +156,9 @@ private:
     QString m_waistPath;
     QString m_rightFootPath;
     QString m_leftFootPath;
-    bool m_outputFailed = false;
+    std::unique_ptr<QIODevice> m_sourceDevice;
+    QString m_sourcePath;
+    bool m_failed = false;
     QString m_failureText;
     quint64 m_skippedLines = 0;
     // Diagnostics of broken frames, at most one line a second each.

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -194,6 +195,34 @@ QByteArray MakeRecording(int type, uint32_t seed)
     return out;
 }
 
+// A recording on a failing medium (a stick pulled, a bad sector): reads
+// fail with the system's error once the given number of bytes was read.
+class FailingSource : public QIODevice
+{
+public:
+    FailingSource(const QByteArray& bytes, qint64 readable) : m_bytes(bytes), m_readable(readable) {}
+    qint64 size() const override { return m_bytes.size(); }
+
+protected:
+    qint64 readData(char* data, qint64 max) override
+    {
+        if (m_at >= m_readable) {
+            setErrorString("Input/output error");
+            return -1;
+        }
+        const qint64 n = std::min(max, m_readable - m_at);
+        std::memcpy(data, m_bytes.constData() + m_at, size_t(n));
+        m_at += n;
+        return n;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QByteArray m_bytes;
+    qint64 m_readable;
+    qint64 m_at = 0;
+};
+
 struct Run
 {
     QStringList finals;
@@ -220,9 +249,10 @@ private:
         return path;
     }
 
-    Run Decode(const QString& source, int type, const QString& dest = QString())
+    Run Decode(const QString& source, int type, const QString& dest = QString(), QIODevice* device = nullptr)
     {
         WorkerThreadDecode worker;
+        worker.SetSourceDevice(std::unique_ptr<QIODevice>(device));
         Run run;
         connect(&worker, &WorkerThreadDecode::SignalLog, [&run](uint8_t label, QString text) {
             (label ? run.finals : run.interim) << text;
@@ -362,36 +392,45 @@ private slots:
         QVERIFY(!QFile::exists(m_dir.path() + "/output_empty.txt"));
 
         run = Decode(m_dir.path() + "/no_such.dat", DECODE_AHRS);
-        QCOMPARE(run.finals, QStringList{"打不开文件"});
+        QCOMPARE(run.finals,
+                 QStringList{"打不开文件，文件打开失败：" + m_dir.path() + "/no_such.dat（No such file or directory）"});
         QVERIFY(run.progress.isEmpty());
 
         const QString src = Write("lost.dat", BuildDeviceFrame(FRAME_AHRS_DATA, AhrsPayload(1, 0.f)));
         run = Decode(src, DECODE_AHRS, m_dir.path() + "/no/such/folder");
-        QCOMPARE(run.finals, QStringList{"打不开文件"});
+        QCOMPARE(run.finals, QStringList{"打不开文件，文件打开失败：" + m_dir.path()
+                                         + "/no/such/folder/output_lost.txt（No such file or directory）"});
     }
 
     // A table that cannot be written whole is a failure, never "解码完成":
     // a full device (small and large tables: the failure comes at the end
-    // or with the first block), a read-only folder; nothing is left behind.
+    // or with the first block), a read-only folder (%2: the system's reason
+    // there); nothing is left behind.
     void unwritableTableIsReportedAsFailure_data()
     {
         QTest::addColumn<int>("frames");
         QTest::addColumn<bool>("fullDevice");
+        QTest::addColumn<int>("type");
         QTest::addColumn<QString>("final");
         const QString full("解码失败，文件写入失败：%1/output_table.txt（No space left on device）");
-        QTest::newRow("full device, small table") << 3 << true << full;
-        QTest::newRow("full device, large table") << 40000 << true << full;
-        QTest::newRow("read-only folder") << 3 << false << QString("打不开文件");
+        QTest::newRow("full device, small table") << 3 << true << int(DECODE_AHRS) << full;
+        QTest::newRow("full device, large table") << 40000 << true << int(DECODE_AHRS) << full;
+        QTest::newRow("read-only folder") << 3 << false << int(DECODE_AHRS)
+                                          << QString("打不开文件，文件打开失败：%1/output_table.txt（%2）");
+        QTest::newRow("read-only folder, waist table")
+            << 3 << false << int(DECODE_WAIST_FEET) << QString("打不开文件，文件打开失败：%1/腰部_output_table.txt（%2）");
     }
 
     void unwritableTableIsReportedAsFailure()
     {
         QFETCH(int, frames);
         QFETCH(bool, fullDevice);
+        QFETCH(int, type);
         QFETCH(QString, final);
         QByteArray stream;
         for (int i = 0; i < frames; ++i) {
-            stream += BuildDeviceFrame(FRAME_AHRS_DATA, AhrsPayload(uint32_t(i), 0.5f));
+            stream += type == DECODE_WAIST_FEET ? BuildDeviceFrame(FRAME_WAIST_NAV, QByteArray(64, '\0'))
+                                                : BuildDeviceFrame(FRAME_AHRS_DATA, AhrsPayload(uint32_t(i), 0.5f));
         }
         const QString src = Write("table.dat", stream);
         QTemporaryDir dir;
@@ -404,10 +443,58 @@ private slots:
                 folder = "/proc/self"; // root writes into any ordinary folder
             }
         }
-        const Run run = Decode(src, DECODE_AHRS, folder);
+        QFile probe(folder + "/probe.txt");
+        QVERIFY(fullDevice || !probe.open(QIODevice::WriteOnly));
+        const Run run = Decode(src, type, folder);
         QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        QCOMPARE(run.finals, QStringList{fullDevice ? final.arg(folder) : final});
+        QCOMPARE(run.finals, QStringList{fullDevice ? final.arg(folder) : final.arg(folder, probe.errorString())});
         QVERIFY(!QFileInfo::exists(folder + "/output_table.txt"));
+        QVERIFY(!QFileInfo::exists(folder + "/腰部_output_table.txt"));
+        QVERIFY(!WorkerThreadDecode::IsDecodeRunning());
+    }
+
+    // A source that cannot be read to its end is a failure, never a table
+    // of its first part: midway, at the first read, inside an overlong CAN
+    // line; rows on helper threads or not. "mem" is a real file whose first
+    // read fails (/proc/self/mem at address 0).
+    void unreadableSourceIsAFailure_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("readable"); // -1: /proc/self/mem
+        QTest::addColumn<int>("threads");
+        QTest::newRow("byte stream, midway") << int(DECODE_AHRS) << 1000000 << -1;
+        QTest::newRow("byte stream, midway, one thread") << int(DECODE_AHRS) << 1000000 << 0;
+        QTest::newRow("byte stream, first read") << int(DECODE_AHRS) << 0 << -1;
+        QTest::newRow("byte stream, mem") << int(DECODE_AHRS) << -1 << -1;
+        QTest::newRow("can log, midway") << int(DECODE_CAN_LOG) << 1000000 << -1;
+        QTest::newRow("can log, overlong line") << int(DECODE_CAN_LOG) << 1100000 << -1;
+        QTest::newRow("can log, mem") << int(DECODE_CAN_LOG) << -1 << -1;
+    }
+
+    void unreadableSourceIsAFailure()
+    {
+        QFETCH(int, type);
+        QFETCH(int, readable);
+        QFETCH(int, threads);
+        QByteArray recording;
+        while (recording.size() < 2000000) {
+            if (type == DECODE_CAN_LOG) {
+                for (int id = 65; id <= 69; ++id) {
+                    recording += "0.5 1 " + QByteArray::number(id) + " Rx d 8 00 00 80 3F 64 00 03 00\n";
+                }
+                if (recording.size() > 1090000 && recording.size() < 1092000) {
+                    recording += QByteArray(20000, 'x') + "\n";
+                }
+            } else {
+                recording += BuildDeviceFrame(FRAME_AHRS_DATA, AhrsPayload(uint32_t(recording.size()), 0.f));
+            }
+        }
+        const QString src = readable < 0 ? QString("/proc/self/mem") : m_dir.path() + "/pulled.dat";
+        WorkerThreadDecode::SetRowThreads(threads);
+        const Run run = Decode(src, type, m_dir.path(), readable < 0 ? nullptr : new FailingSource(recording, readable));
+        WorkerThreadDecode::SetRowThreads(-1);
+        QCOMPARE(run.finals, QStringList{"解码失败，文件读取失败：" + src + "（Input/output error）"});
+        QVERIFY(!QFile::exists(m_dir.path() + (readable < 0 ? "/output_mem.txt" : "/output_pulled.txt")));
         QVERIFY(!WorkerThreadDecode::IsDecodeRunning());
     }
 
@@ -654,7 +741,8 @@ private slots:
     {
         const QString src = Write("canfail.asc", QByteArray("a b 65 c d e 00 00 00 00 00 00 00 00\n"));
         const Run run = Decode(src, DECODE_CAN_LOG, m_dir.path() + "/no/such/folder");
-        QCOMPARE(run.finals, QStringList{"打不开文件"});
+        QCOMPARE(run.finals, QStringList{"打不开文件，文件打开失败：" + m_dir.path()
+                                         + "/no/such/folder/output_canfail.txt（No such file or directory）"});
         QVERIFY(run.interim.isEmpty());
         QVERIFY(run.progress.isEmpty());
         QVERIFY(!WorkerThreadDecode::IsDecodeRunning());
