@@ -128,7 +128,8 @@ void DataDecodeDialog::on_buttonDecode_clicked()
     }
     g_decode_exit = false;
 
-    m_rememberedFolder = UpToLastSlash(ui->lineEditSrcPath->text());
+    // The folder of the file that is decoded, never text typed beside it.
+    m_rememberedFolder = UpToLastSlash(m_sourcePath);
     SettingManager::GetInstance()->SetPreSaveParamTableConfigPath(m_rememberedFolder);
 
     // The previous decoding has ended (checked above); its thread may still

@@ -195,6 +195,33 @@ private slots:
         QVERIFY(out2.readAll().startsWith("%t1,imu00_0,"));
     }
 
+    void typedSourcePathIsNeitherDecodedNorRemembered()
+    {
+        // What is decoded, and where the next chooser opens, comes from the
+        // chosen file only; the field just shows it.
+        QTemporaryDir other;
+        const QString typed = other.path() + "/b.dat";
+        QFile b(typed);
+        QVERIFY(b.open(QIODevice::WriteOnly));
+        b.write(AhrsFrame(1) + AhrsFrame(2) + AhrsFrame(3));
+        b.close();
+        DataDecodeDialog d;
+        m_answerFile = Write("a.dat", AhrsFrame(1) + AhrsFrame(2));
+        Button(d, "pushButton_openfile_for_decode")->click();
+        auto* field = d.findChild<QLineEdit*>("lineEditSrcPath");
+        QVERIFY(field->isReadOnly());
+        field->selectAll();
+        QTest::keyClicks(field, typed);
+        QCOMPARE(field->text(), m_answerFile);
+        field->setText(typed); // whatever else might put text there
+        Button(d, "buttonDecode")->click();
+        QTRY_COMPARE(Status(d)->text(), QString("解码完成，解码误码数：0,解码成功数：2"));
+        QVERIFY(QFile::exists(m_dir.path() + "/output_a.txt"));
+        QVERIFY(!QFile::exists(m_dir.path() + "/output_b.txt") && !QFile::exists(other.path() + "/output_b.txt"));
+        QCOMPARE(SettingManager::GetInstance()->GetPreSaveParamTableConfigPath(), m_dir.path());
+        QTRY_VERIFY(!d.IsWorkerRunning());
+    }
+
     void canTextLogFollowsTheComboChoice()
     {
         // The dialog offers AHRS and 9IMU/33IMU only: a CAN text log picked
@@ -321,7 +348,8 @@ private slots:
         m_answerFile = m_dir.path() + "/gone.dat";
         Button(d, "pushButton_openfile_for_decode")->click();
         Button(d, "buttonDecode")->click();
-        QTRY_COMPARE(Status(d)->text(), QString("打不开文件"));
+        QTRY_COMPARE(Status(d)->text(),
+                     "打不开文件，文件打开失败：" + m_answerFile + "（No such file or directory）");
         QVERIFY(Button(d, "buttonDecode")->isEnabled());
     }
 
