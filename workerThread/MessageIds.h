@@ -48,7 +48,8 @@ enum PageMessageId : int
     PAGE_MSG_RAW_DATA = 817,
     PAGE_MSG_PEOPLE_NAV_DATA = 818,
     // A recording failed and has ended: var1 the request id of its kind
-    // (IMU_MSG_RECORD_*), var2 a QStringList of its path and the reason.
+    // (IMU_MSG_RECORD_*), var2 a QStringList of its path, the reason and, in
+    // decimal, the identity its start request carried as var2 (0: none).
     PAGE_MSG_RECORDING_FAILED = 819,
 };
 

@@ -16,12 +16,13 @@ qint64 RawRecording::BytesWritten() const
     return m_file ? m_file->BytesWritten() : 0;
 }
 
-bool RawRecording::Start(const QString& path)
+bool RawRecording::Start(const QString& path, quint64 startId)
 {
     if (m_on) {
         Stop();
     }
     m_path = path;
+    m_start_id = startId;
     m_file.reset(new CheckedFile(path));
     // A new recording replaces the file's whole content (the pages have
     // confirmed the overwrite), so an older, longer file leaves no tail, and

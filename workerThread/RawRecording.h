@@ -22,7 +22,10 @@ public:
     RawRecording& operator=(const RawRecording&) = delete;
 
     // Opens path, replacing its content. False when it cannot be opened.
-    bool Start(const QString& path);
+    // startId is the identity the page gave this start; a failure report
+    // carries it back, so that the page can tell it from a report about an
+    // earlier recording to the same file (0: none given).
+    bool Start(const QString& path, quint64 startId = 0);
     // Appends one chunk. False when the chunk could not be written whole.
     bool Append(const QByteArray& bytes);
     // Closes the file. False when the last data could not be written.
@@ -30,6 +33,7 @@ public:
 
     bool IsOn() const { return m_on; }
     const QString& Path() const { return m_path; }
+    quint64 StartId() const { return m_start_id; }
     QString ErrorText() const;
     qint64 BytesWritten() const;
 
@@ -43,6 +47,7 @@ private:
 
     std::unique_ptr<CheckedFile> m_file;
     QString m_path;
+    quint64 m_start_id = 0;
     bool m_on = false;
 };
 

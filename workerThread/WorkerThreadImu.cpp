@@ -357,7 +357,7 @@ void WorkerThreadImu::HandleParamValue(const uint8_t* payload, uint32_t length)
 // ---- Recordings ----
 
 void WorkerThreadImu::SwitchRecording(RawRecording& recording, int requestId, bool globalFlag,
-                                      const QVariant& path)
+                                      const QVariant& path, const QVariant& startId)
 {
     if (!recording.Stop()) {
         ReportRecordingFailure(recording, requestId);
@@ -366,7 +366,7 @@ void WorkerThreadImu::SwitchRecording(RawRecording& recording, int requestId, bo
         return;
     }
     const QString name = path.userType() == QMetaType::QString ? path.toString() : QString();
-    if (!recording.Start(name)) {
+    if (!recording.Start(name, startId.toULongLong())) {
         ReportRecordingFailure(recording, requestId);
     }
 }
@@ -383,7 +383,8 @@ void WorkerThreadImu::ReportRecordingFailure(const RawRecording& recording, int 
     LOG_WARN() << "数据保存失败，已停止保存:" << recording.ErrorText() << "已保存字节数:"
                << recording.BytesWritten();
     SendToPages(PAGE_MSG_RECORDING_FAILED, QVariant(requestId),
-                QVariant(QStringList{recording.Path(), recording.ErrorText()}));
+                QVariant(QStringList{recording.Path(), recording.ErrorText(),
+                                     QString::number(recording.StartId())}));
 }
 
 void WorkerThreadImu::WriteAhrsDataToFile(const QByteArray& bytes)
@@ -538,16 +539,18 @@ void WorkerThreadImu::SendMessageToIMU(int id, QVariant var1, QVariant var2)
         SendCommandList(var1);
         break;
     case IMU_MSG_RECORD_AHRS:
-        SwitchRecording(m_ahrs_recording, IMU_MSG_RECORD_AHRS, g_ahrs_file_recording.load(), var1);
+        SwitchRecording(m_ahrs_recording, IMU_MSG_RECORD_AHRS, g_ahrs_file_recording.load(), var1, var2);
         break;
     case IMU_MSG_RECORD_ASSISTANT:
-        SwitchRecording(m_assistant_recording, IMU_MSG_RECORD_ASSISTANT, g_serial_assistant_save_data.load(), var1);
+        SwitchRecording(m_assistant_recording, IMU_MSG_RECORD_ASSISTANT, g_serial_assistant_save_data.load(), var1,
+                        var2);
         break;
     case IMU_MSG_RECORD_PEOPLE_NAV:
-        SwitchRecording(m_people_recording, IMU_MSG_RECORD_PEOPLE_NAV, g_people_nav_file_recording.load(), var1);
+        SwitchRecording(m_people_recording, IMU_MSG_RECORD_PEOPLE_NAV, g_people_nav_file_recording.load(), var1,
+                        var2);
         break;
     case IMU_MSG_RECORD_IMU33:
-        SwitchRecording(m_imu33_recording, IMU_MSG_RECORD_IMU33, g_33imu_file_recording.load(), var1);
+        SwitchRecording(m_imu33_recording, IMU_MSG_RECORD_IMU33, g_33imu_file_recording.load(), var1, var2);
         break;
     case IMU_MSG_PARAM_TABLE:
         ParamTableRequest(link, var1, var2);

@@ -58,8 +58,10 @@ public slots:
     void SendMessageToIMU(int id, QVariant var1, QVariant var2);
 
 private:
-    // Start or stop of a recording; requestId names its kind.
-    void SwitchRecording(RawRecording& recording, int requestId, bool globalFlag, const QVariant& path);
+    // Start or stop of a recording; requestId names its kind, startId is the
+    // identity a start carries (var2 of the request).
+    void SwitchRecording(RawRecording& recording, int requestId, bool globalFlag, const QVariant& path,
+                         const QVariant& startId);
     void AppendToRecording(RawRecording& recording, int requestId, const QByteArray& bytes);
     // Tells the log and the pages (PAGE_MSG_RECORDING_FAILED) that a
     // recording has failed and ended.

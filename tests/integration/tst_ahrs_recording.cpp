@@ -1,7 +1,10 @@
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 #include "support/LiveLink.h"
@@ -59,6 +62,25 @@ private:
         QLabel* label = page.findChild<QLabel*>("label_record");
         QTest::mousePress(label, button, Qt::NoModifier, QPoint(5, 5));
         QTest::mouseRelease(label, button, Qt::NoModifier, QPoint(5, 5));
+    }
+
+    // Waits for done() without running this thread's events, then until the
+    // worker has handled what it was given: the answers it sent the pages
+    // meanwhile stay queued for them.
+    bool WaitHoldingAnswers(const std::function<bool()>& done)
+    {
+        QDeadlineTimer deadline(10000);
+        while (!done()) {
+            if (deadline.hasExpired()) {
+                return false;
+            }
+            QThread::yieldCurrentThread();
+        }
+        QSemaphore handled;
+        QMetaObject::invokeMethod(
+            SerialPortManager::GetInstance()->GetImuWorker(), [&handled] { handled.release(); },
+            Qt::QueuedConnection);
+        return handled.tryAcquire(1, 5000);
     }
 
     QList<DialogSeam::Request> RequestsOf(DialogSeam::Kind kind) const
@@ -304,6 +326,41 @@ private slots:
         PressRecord(page);
         QVERIFY(RequestsOf(DialogSeam::Question).isEmpty());
         QCOMPARE(RequestsOf(DialogSeam::SaveFile).size(), 1);
+    }
+
+    // The report that the first recording failed is still on its way when
+    // the user stops and starts again to the same file: it does not end the
+    // second recording, whose own failure is then said once.
+    void earlierFailureDoesNotStopLaterStart()
+    {
+        AHRSDataWidget page(nullptr);
+        m_savePath = QStringLiteral("/dev/full");
+        PressRecord(page);
+        QVERIFY(g_ahrs_file_recording);
+        const QByteArray frame = AhrsFrame(1, 1.0f);
+        const uint64_t readBefore = g_recv_total_byte.load();
+        const int failures = m_link.Messages(PAGE_MSG_RECORDING_FAILED);
+        QVERIFY(m_pty.Write(frame));
+        QVERIFY(WaitHoldingAnswers([&] { return g_recv_total_byte.load() >= readBefore + frame.size(); }));
+        QCOMPARE(m_link.Messages(PAGE_MSG_RECORDING_FAILED), failures);
+
+        m_answer = QMessageBox::Yes;
+        PressRecord(page);
+        QVERIFY(!g_ahrs_file_recording);
+        PressRecord(page);
+        QVERIFY(g_ahrs_file_recording);
+        QTRY_COMPARE(m_link.Messages(PAGE_MSG_RECORDING_FAILED), failures + 1);
+        QVERIFY(g_ahrs_file_recording);
+        QVERIFY(RequestsOf(DialogSeam::Warning).isEmpty());
+        QCOMPARE(page.findChild<QLabel*>("label_file_save_tip")->text(), "数据保存路径: " + m_savePath);
+
+        QVERIFY(m_pty.Write(AhrsFrame(2, 2.0f)));
+        QTRY_VERIFY_WITH_TIMEOUT(!g_ahrs_file_recording, 10000);
+        QCOMPARE(m_link.Messages(PAGE_MSG_RECORDING_FAILED), failures + 2);
+        const auto warnings = RequestsOf(DialogSeam::Warning);
+        QCOMPARE(warnings.size(), 1);
+        QVERIFY2(warnings.first().text.startsWith("数据保存失败，已停止保存。\n文件写入失败：/dev/full（"),
+                 qPrintable(warnings.first().text));
     }
 };
 

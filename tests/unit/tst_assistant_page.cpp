@@ -83,6 +83,7 @@ private:
     QString m_savePath;
     QList<int> m_requests;
     QList<QVariant> m_requestPaths;
+    quint64 m_lastStart = 0; // identity the last request carried as var2
     // A worker without a port: sends go nowhere, but the page sees a link.
     WorkerThreadImu m_worker{nullptr};
 
@@ -130,9 +131,10 @@ private slots:
             return r.kind == DialogSeam::SaveFile ? QVariant(m_savePath) : QVariant();
         });
         connect(SendDataHandleManager::GetInstance(), &SendDataHandleManager::SignalSendMessageToIMU, this,
-                [this](int id, QVariant var1, QVariant) {
+                [this](int id, QVariant var1, QVariant var2) {
                     m_requests.append(id);
                     m_requestPaths.append(var1);
+                    m_lastStart = var2.toULongLong();
                 });
     }
 
@@ -924,7 +926,8 @@ private slots:
         QVERIFY(box->isChecked());
         QCOMPARE(m_requests, QList<int>{IMU_MSG_RECORD_ASSISTANT});
         RecvDataHandleManager::GetInstance()->SendMessageToPageSlot(
-            PAGE_MSG_RECORDING_FAILED, IMU_MSG_RECORD_ASSISTANT, QStringList{m_savePath, "磁盘已满"});
+            PAGE_MSG_RECORDING_FAILED, IMU_MSG_RECORD_ASSISTANT,
+            QStringList{m_savePath, "磁盘已满", QString::number(m_lastStart)});
         QTRY_VERIFY(!box->isChecked());
         QVERIFY(!g_serial_assistant_save_data);
         QCOMPARE(LastBoxText(), QString("数据保存失败，已停止保存。\n磁盘已满"));

@@ -372,7 +372,7 @@ private slots:
         QCOMPARE(spy.count(), 1);
         QCOMPARE(spy.at(0).at(0).toInt(), int(IMU_MSG_RECORD_IMU33));
         QCOMPARE(spy.at(0).at(1).value<QVariant>().toString(), m_savePath); // no suffix added
-        QVERIFY(!spy.at(0).at(2).value<QVariant>().isValid());
+        QVERIFY(spy.at(0).at(2).value<QVariant>().toULongLong() > 0); // the start's identity
         QCOMPARE(Text(page, "label"), "数据保存路径：" + m_savePath);
         QCOMPARE(SettingManager::GetInstance()->GetPreAHRSDataSavePath(), folder);
         QVERIFY(button->styleSheet().contains("dataRecording.png"));

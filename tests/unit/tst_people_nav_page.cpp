@@ -376,23 +376,36 @@ private slots:
     }
 
     // The worker's report of a failed recording: said once, and the button
-    // offers a new recording; a report about another file changes nothing.
+    // offers a new recording; a report about another file, another kind or
+    // an earlier start to the same file changes nothing.
     void failedRecordingIsReported()
     {
         PeopleNavMainWidget page(nullptr);
         auto* button = page.findChild<QPushButton*>("btn_save_data");
+        QSignalSpy spy(SendDataHandleManager::GetInstance(), &SendDataHandleManager::SignalSendMessageToIMU);
         m_savePath = m_tmp.filePath("walk3");
         button->click();
+        button->click();
+        button->click();
         QVERIFY(g_people_nav_file_recording);
+        QCOMPARE(spy.count(), 3);
+        const QString earlier = QString::number(spy.at(0).at(2).value<QVariant>().toULongLong());
+        const QString latest = QString::number(spy.at(2).at(2).value<QVariant>().toULongLong());
+        QVERIFY(earlier != latest);
         auto* bus = RecvDataHandleManager::GetInstance();
         bus->SendMessageToPageSlot(PAGE_MSG_RECORDING_FAILED, int(IMU_MSG_RECORD_PEOPLE_NAV),
-                                   QStringList{m_tmp.filePath("other"), "x"});
-        bus->SendMessageToPageSlot(PAGE_MSG_RECORDING_FAILED, int(IMU_MSG_RECORD_AHRS), QStringList{m_savePath, "x"});
+                                   QStringList{m_tmp.filePath("other"), "x", latest});
+        bus->SendMessageToPageSlot(PAGE_MSG_RECORDING_FAILED, int(IMU_MSG_RECORD_AHRS),
+                                   QStringList{m_savePath, "x", latest});
+        bus->SendMessageToPageSlot(PAGE_MSG_RECORDING_FAILED, int(IMU_MSG_RECORD_PEOPLE_NAV),
+                                   QStringList{m_savePath, "x", earlier});
+        bus->SendMessageToPageSlot(PAGE_MSG_RECORDING_FAILED, int(IMU_MSG_RECORD_PEOPLE_NAV),
+                                   QStringList{m_savePath, "x"});
         QCoreApplication::processEvents();
         QVERIFY(g_people_nav_file_recording);
         DialogSeam::ClearRequests();
         bus->SendMessageToPageSlot(PAGE_MSG_RECORDING_FAILED, int(IMU_MSG_RECORD_PEOPLE_NAV),
-                                   QStringList{m_savePath, "文件写入失败：walk3（No space left on device）"});
+                                   QStringList{m_savePath, "文件写入失败：walk3（No space left on device）", latest});
         QTRY_VERIFY(!g_people_nav_file_recording);
         QCOMPARE(button->text(), QString("保存数据文件"));
         QCOMPARE(DialogSeam::Requests().size(), 1);

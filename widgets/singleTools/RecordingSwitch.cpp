@@ -23,6 +23,23 @@ std::atomic<bool>* FlagOf(int requestId)
     }
 }
 
+// Identity of the latest start of each kind; 0 before the first. The
+// worker keeps one recording a kind, so only its latest start can be the
+// one running.
+std::atomic<quint64>* LatestStartOf(int requestId)
+{
+    static std::atomic<quint64> ahrs{0}, assistant{0}, peopleNav{0}, imu33{0};
+    switch (requestId) {
+    case IMU_MSG_RECORD_AHRS: return &ahrs;
+    case IMU_MSG_RECORD_ASSISTANT: return &assistant;
+    case IMU_MSG_RECORD_PEOPLE_NAV: return &peopleNav;
+    case IMU_MSG_RECORD_IMU33: return &imu33;
+    default: return nullptr;
+    }
+}
+
+std::atomic<quint64> g_last_start_id{0};
+
 } // namespace
 
 bool RecordingSwitch::Start(int requestId, const QString& path, QString* error)
@@ -39,9 +56,11 @@ bool RecordingSwitch::Start(int requestId, const QString& path, QString* error)
         }
         return false;
     }
+    const quint64 startId = ++g_last_start_id;
+    LatestStartOf(requestId)->store(startId);
     // The worker decides start or stop by this flag, so it is set first.
     flag->store(true);
-    SendDataHandleManager::GetInstance()->SendMessageToIMU(requestId, QVariant(path), QVariant());
+    SendDataHandleManager::GetInstance()->SendMessageToIMU(requestId, QVariant(path), QVariant(startId));
     return true;
 }
 
@@ -60,9 +79,13 @@ bool RecordingSwitch::TakeFailure(int requestId, QString* path, int id, const QV
     if (id != PAGE_MSG_RECORDING_FAILED || var1.toInt() != requestId || !flag) {
         return false;
     }
-    // A report about an earlier recording of the page is not about this one.
+    // A report about an earlier recording of the page is not about this one,
+    // whatever its file.
     const QStringList parts = var2.toStringList();
-    if (parts.size() != 2 || path->isEmpty() || parts.at(0) != *path) {
+    bool numbered = false;
+    const quint64 startId = parts.value(2).toULongLong(&numbered);
+    if (parts.size() < 3 || !numbered || startId == 0 || startId != LatestStartOf(requestId)->load()
+        || path->isEmpty() || parts.at(0) != *path) {
         return false;
     }
     path->clear();

@@ -12,8 +12,9 @@ class RecordingSwitch
 {
 public:
     // Checks that path can take a recording; when it can, sets the kind's
-    // global flag and asks the worker to start. Otherwise returns false with
-    // the reason in *error and changes or sends nothing.
+    // global flag and asks the worker to start, the request carrying a new
+    // identity of this start as var2. Otherwise returns false with the
+    // reason in *error and changes or sends nothing.
     static bool Start(int requestId, const QString& path, QString* error);
     // Clears the kind's global flag and asks the worker to stop.
     static void Stop(int requestId);
@@ -21,6 +22,9 @@ public:
     // True when the page answer (id, var1, var2) reports that the recording
     // of kind requestId to *path has failed: the worker has closed it, so
     // the kind's flag and *path are cleared. *error receives the reason.
+    // Only a report about the kind's latest start counts: one still queued
+    // from an earlier recording, even to the same file, is not about the
+    // one running now.
     static bool TakeFailure(int requestId, QString* path, int id, const QVariant& var1, const QVariant& var2,
                             QString* error);
 
