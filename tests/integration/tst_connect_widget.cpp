@@ -134,6 +134,7 @@ private slots:
     void requestEndsWithItsConnection();
     void firstSearchHearsTheFirstRate();
     void silentDeviceIsReported();
+    void disconnectClearsWhatTheDeviceShowed();
 
 private:
     void ConnectFixed(OpenSerialWidget& w, PtyDevice& pty, int baudIndex);
@@ -811,6 +812,55 @@ void TestConnectWidget::silentDeviceIsReported()
     // A device that answers after all clears it.
     device.SendVersionFrame();
     QTRY_COMPARE_WITH_TIMEOUT(Tip(w)->text(), QString(), 3000);
+}
+
+// Device A read, then disconnected, then a silent device B: the parameter
+// page shows nothing of A, and the silent-device hint goes with B's link.
+void TestConnectWidget::disconnectClearsWhatTheDeviceShowed()
+{
+    PtyDevice first;
+    FakeImuDevice a(first);
+    a.SetParamValues({{25, 1.0f}, {3, 230400.0f}, {21, 200.0f}, {31, 0x3A}, {5, 10.0f}, {4, 118.0f}});
+    PtyDevice second;
+    FakeImuDevice b(second);
+    b.SetAnswering(false);
+    SetExtraPorts({first.SlavePath(), second.SlavePath()});
+    OpenSerialWidget w;
+    qint64 now = 0;
+    w.SetClickClock([&now]() { return now; });
+    ImuParameterConfigWidget::ResetClickFilterForTest();
+    g_current_action_name = QString("参数设置");
+    ImuParameterConfigWidget page(nullptr);
+    QLabel* status = page.findChild<QLabel*>("label_status");
+    const char* const boxes[] = {"combo_box_stream_status", "comboBoxBaud", "comboBoxUpdate",
+                                 "comboBoxGyroLpy", "comboBoxAccelLpf", "comboBoxGyroBias"};
+
+    ConnectFixed(w, first, 2);
+    QTRY_VERIFY_WITH_TIMEOUT(g_communicate_with_serial_flag.load(), 3000);
+    QTest::mouseClick(page.findChild<QPushButton*>("button_read"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(status->text(), QString("状态：读取数据成功"), 8000);
+    QCOMPARE(page.findChild<QComboBox*>("comboBoxBaud")->currentText(), QString("230400"));
+
+    now += 1000;
+    w.on_button_connect_clicked();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.IsConnected(), 3000);
+    for (const char* name : boxes) {
+        QVERIFY2(page.findChild<QComboBox*>(name)->currentText() == QString("N/A"), name);
+    }
+    QCOMPARE(status->text(), QString());
+
+    now += 1000;
+    ConnectFixed(w, second, 1); // 57600: the polling gives up after 2000 ms
+    QTRY_COMPARE_WITH_TIMEOUT(Tip(w)->text(), QString("设备无应答,请检查波特率"), 5000);
+    QCOMPARE(page.findChild<QComboBox*>("comboBoxBaud")->currentText(), QString("N/A"));
+    QCOMPARE(status->text(), QString());
+
+    // Unplugged: the hint does not stay under the connect button.
+    SetExtraPorts({});
+    second.CloseMaster();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.IsConnected(), 3000);
+    QCOMPARE(Button(w)->text(), QString("连接"));
+    QCOMPARE(Tip(w)->text(), QString());
 }
 
 QTEST_MAIN(TestConnectWidget)

@@ -3,14 +3,16 @@
 #include "PtyDevice.h"
 #include "workerThread/DeviceFrames.h"
 
+#include <cstring>
+
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace {
 
-// Start of the host's version request: 55 AA, command 1, length 24.
-const QByteArray kVersionRequestHead("\x55\xAA\x01\x00\x18\x00", 6);
+// Start of every command the host sends: 55 AA, command (2 bytes), length 24.
+const QByteArray kCommandStart("\x55\xAA", 2);
 constexpr int kLongCommandSize = 34;
 constexpr int kVersionPayloadSize = 78;
 constexpr uint16_t kVersionFrameId = 255;
@@ -100,20 +102,39 @@ void FakeImuDevice::Poll()
     m_received.append(bytes);
     m_pending.append(bytes);
     while (true) {
-        const int at = m_pending.indexOf(kVersionRequestHead);
+        int at = m_pending.indexOf(kCommandStart);
+        while (at >= 0 && m_pending.size() - at >= 6
+               && !(m_pending.at(at + 4) == '\x18' && m_pending.at(at + 5) == '\x00')) {
+            at = m_pending.indexOf(kCommandStart, at + 1);
+        }
         if (at < 0) {
-            // Keep a possible start of a request for the next read.
-            m_pending = m_pending.right(kVersionRequestHead.size() - 1);
+            // Keep a possible start of a command for the next read.
+            m_pending = m_pending.right(5);
             return;
         }
         if (m_pending.size() - at < kLongCommandSize) {
             m_pending = m_pending.mid(at);
             return;
         }
+        const QByteArray command = m_pending.mid(at, kLongCommandSize);
         m_pending = m_pending.mid(at + kLongCommandSize);
-        ++m_version_requests;
-        if (m_answering && (m_answer_baud == 0 || LineBaud() == m_answer_baud)) {
-            SendVersionFrame();
+        const uint16_t cmd = static_cast<uint8_t>(command.at(2)) | (static_cast<uint8_t>(command.at(3)) << 8);
+        if (cmd == CMD_GET_VERSION) {
+            ++m_version_requests;
+            if (m_answering && (m_answer_baud == 0 || LineBaud() == m_answer_baud)) {
+                SendVersionFrame();
+            }
+        } else if (cmd == CMD_GET_PARAM) {
+            uint32_t id = 0;
+            std::memcpy(&id, command.constData() + 14, 4);
+            if (m_params.contains(id)) {
+                // FRAME_PARAM_VALUE: the value at 0, the id at 8.
+                QByteArray payload(12, '\0');
+                const float value = m_params.value(id);
+                std::memcpy(payload.data(), &value, 4);
+                std::memcpy(payload.data() + 8, &id, 4);
+                m_pty.Write(BuildDeviceFrame(FRAME_PARAM_VALUE, payload));
+            }
         }
     }
 }

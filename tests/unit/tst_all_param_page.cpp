@@ -390,6 +390,15 @@ private slots:
         Post(PAGE_MSG_PARAM_TABLE_WRITE, 8, QString("发送参数完毕，写入flash成功，已通过CRC校验并保存完毕"));
         // The flag went back with the write: the next one needs a read.
         ExpectWriteRefusedUnread();
+
+        // A disconnect takes the table read from the gone device off the
+        // grid, shown or not, and a write needs a read again.
+        ReadTable(Table());
+        g_current_action_name = QString("参数设置");
+        Post(PAGE_MSG_CONNECTION, false, 115200);
+        g_current_action_name = QString("参数表");
+        QCOMPARE(Value(5), ParamTableSheet::PlaceholderValue());
+        ExpectWriteRefusedUnread();
     }
 
     void writeSendsTheGrid()

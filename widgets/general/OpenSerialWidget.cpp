@@ -348,6 +348,8 @@ void OpenSerialWidget::Disconnect()
     }
     InitFlag();
     g_serial_is_connected = false;
+    // Whatever the hint said was about the link that is gone.
+    ui->labelTip->clear();
     LOG_INFO() << "关闭串口";
 }
 
@@ -422,7 +424,8 @@ QString OpenSerialWidget::VersionUnansweredText()
 
 void OpenSerialWidget::slot_version_unanswered()
 {
-    if (sender() != m_work_ptr.data() || m_auto_searching || !IsConnected()) {
+    // A report queued before a disconnect must not outlive it.
+    if (sender() != m_work_ptr.data() || m_auto_searching || !IsConnected() || !g_serial_is_connected) {
         return;
     }
     // The link stays as the user chose; the user is told that nothing

@@ -242,6 +242,10 @@ void AllParameterWidget::on_set_normal_param_default_clicked()
 
 void AllParameterWidget::slot_display_param_table_value(int id, QVariant var1, QVariant var2)
 {
+    if (id == PAGE_MSG_CONNECTION && var1.isValid() && !var1.toBool()) {
+        ForgetTable();
+        return;
+    }
     if (g_current_action_name != PageCaption()) {
         return;
     }
@@ -277,6 +281,17 @@ void AllParameterWidget::slot_display_param_table_value(int id, QVariant var1, Q
         EndRequest();
         break;
     }
+}
+
+void AllParameterWidget::ForgetTable()
+{
+    // The table read belongs to the device that is gone: a write after the
+    // next connection would otherwise send it to another device.
+    for (int row = 0; row < ParamTableSheet::kParamRows; ++row) {
+        SetCellText(row, kValueColumn, ParamTableSheet::PlaceholderValue());
+    }
+    m_tableReadFlag = 0;
+    m_shown = ParamTableSheet::ShownTable();
 }
 
 void AllParameterWidget::ShowTable(const QVariant& var2)

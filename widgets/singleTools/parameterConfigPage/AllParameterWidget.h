@@ -62,6 +62,8 @@ private:
     void EndRequest();
     void ShowStatus(const QString& text);
     void ShowTable(const QVariant& var2);
+    // At a disconnect: the grid shows no values and a write needs a new read.
+    void ForgetTable();
     QString CellText(int row, int column) const;
     void SetCellText(int row, int column, const QString& text);
 

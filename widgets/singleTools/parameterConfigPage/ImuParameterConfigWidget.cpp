@@ -477,6 +477,10 @@ void ImuParameterConfigWidget::CompareAndShow(QComboBox* box, float value)
 
 void ImuParameterConfigWidget::slot_display_parameter_config(int id, QVariant var1, QVariant var2)
 {
+    if (id == PAGE_MSG_CONNECTION && var1.isValid() && !var1.toBool()) {
+        ForgetDevice();
+        return;
+    }
     // The answers of a request this page runs are its own even while
     // another tool is shown; other answers count only while it is current.
     const bool current = g_current_action_name == PageCaption();
@@ -517,6 +521,23 @@ void ImuParameterConfigWidget::slot_display_parameter_config(int id, QVariant va
         }
         ShowParamData(var1);
     }
+}
+
+void ImuParameterConfigWidget::ForgetDevice()
+{
+    for (QLineEdit* edit : {ui->lineEditGyroBias_x, ui->lineEditGyroBias_y, ui->lineEditGyroBias_z,
+                            ui->lineEditInstallAngle_x, ui->lineEditInstallAngle_y,
+                            ui->lineEditInstallAngle_z, ui->lineEditCanId, ui->lineEditCoordinate}) {
+        edit->clear();
+    }
+    for (QComboBox* box : {ui->comboBoxBaud, ui->comboBoxUpdate, ui->comboBoxGyroLpy,
+                           ui->comboBoxAccelLpf, ui->comboBoxGyroBias, ui->combo_box_stream_status}) {
+        box->setCurrentIndex(0);
+    }
+    m_readGotData = false;
+    // A request still running is ended by the worker with its own failure
+    // text, which comes after this.
+    ui->label_status->clear();
 }
 
 void ImuParameterConfigWidget::ShowParamData(const QVariant& var1)

@@ -88,6 +88,9 @@ private:
     void CheckConnection();
     void ShowStatus(const QString& text);
     void ShowParamData(const QVariant& var1);
+    // The device is disconnected: the form and the status go back to how
+    // the page started, so nothing of it passes for the next device's.
+    void ForgetDevice();
     void ExportTable(const QVariant& var2);
     // Ends a failed export: the file it opened goes, the status says why.
     void FailExport(const QString& status);
