@@ -1,5 +1,6 @@
 #include "commom/CommonFunction.h"
 
+#include "commom/CheckedFile.h"
 #include "commom/Logger.h"
 
 #include <QApplication>
@@ -462,19 +463,24 @@ void PrintfHex(const char* data, unsigned long length)
     }
 }
 
-bool WriteCsvFile(QFile* file, const QList<QStringList>& rows)
+bool WriteCsvFile(QFile* file, const QList<QStringList>& rows, QString* error)
 {
+    auto fail = [error](const QString& text) {
+        LOG_DEBUG() << text;
+        if (error) {
+            *error = text;
+        }
+        return false;
+    };
     if (file == nullptr || file->fileName().isEmpty()) {
         LOG_DEBUG() << "请选择文件的路径";
-        return false;
+        return fail(CheckedFile::OpenErrorText(QString(), QStringLiteral("未指定文件")));
     }
     if (!file->isOpen() && !file->open(QIODevice::WriteOnly | QIODevice::Text)) {
-        LOG_DEBUG() << "Failed to open file for writing:" << file->errorString();
-        return false;
+        return fail(CheckedFile::OpenErrorText(file->fileName(), file->errorString()));
     }
     if (!file->isWritable()) {
-        LOG_DEBUG() << "Failed to open file for writing:" << file->fileName() << "is not open for writing";
-        return false;
+        return fail(CheckedFile::OpenErrorText(file->fileName(), QStringLiteral("文件未以写方式打开")));
     }
     QTextStream stream(file);
     stream.setCodec("GBK");
@@ -488,14 +494,12 @@ bool WriteCsvFile(QFile* file, const QList<QStringList>& rows)
     }
     stream.flush();
     if (stream.status() != QTextStream::Ok || file->error() != QFileDevice::NoError) {
-        LOG_DEBUG() << "Failed to write file:" << file->fileName() << file->errorString();
-        return false;
+        return fail(CheckedFile::WriteErrorText(file->fileName(), file->errorString()));
     }
     // A QFile buffers on its own: push it to the system so that a full disk
     // shows up here and not at the caller's close.
     if (!file->flush()) {
-        LOG_DEBUG() << "Failed to write file:" << file->fileName() << file->errorString();
-        return false;
+        return fail(CheckedFile::WriteErrorText(file->fileName(), file->errorString()));
     }
     return true;
 }

@@ -93,8 +93,9 @@ void PrintfHex(const char* data, unsigned long length);
 // "\n". A field holding a comma, a double quote, CR or LF is put in double
 // quotes with its quotes doubled. An unopened file is opened write-only;
 // the file is left open. False when there is no file name, the file cannot
-// be opened or the write fails.
-bool WriteCsvFile(QFile* file, const QList<QStringList>& rows);
+// be opened or the write fails; *error then names the file, the step and the
+// system's reason, as CheckedFile says them.
+bool WriteCsvFile(QFile* file, const QList<QStringList>& rows, QString* error = nullptr);
 
 // Reads the rows split at the separator (empty fields kept). Double-quoted
 // fields as written by WriteCsvFile are unquoted. The text is read as UTF-8,

@@ -306,7 +306,9 @@ private slots:
 
         QTemporaryDir dir;
         QFile missingFolder(dir.filePath("no/such/folder/x.csv"));
-        QVERIFY(!WriteCsvFile(&missingFolder, {{"a"}}));
+        QString error;
+        QVERIFY(!WriteCsvFile(&missingFolder, {{"a"}}, &error));
+        QCOMPARE(error, "文件打开失败：" + missingFolder.fileName() + "（No such file or directory）");
         QFile missing(dir.filePath("missing.csv"));
         QVERIFY(ReadCsvFile(&missing, QLatin1Char(',')).isEmpty());
 
@@ -327,7 +329,9 @@ private slots:
             QSKIP("no /dev/full here");
         }
         QFile full("/dev/full");
-        QVERIFY(!WriteCsvFile(&full, {{"a", "b"}, {QString(5000, QLatin1Char('z'))}}));
+        QString error;
+        QVERIFY(!WriteCsvFile(&full, {{"a", "b"}, {QString(5000, QLatin1Char('z'))}}, &error));
+        QCOMPARE(error, QString("文件写入失败：/dev/full（No space left on device）"));
         full.close();
 
         // A file already open for reading only cannot take the rows.

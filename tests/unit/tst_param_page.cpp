@@ -479,7 +479,12 @@ private slots:
         DialogSeam::SetHandler(nullptr);
         QCOMPARE(m_sent.size(), 1);
         Answer(PAGE_MSG_PARAM_TABLE_READ, 9, QVariant::fromValue(QMap<unsigned int, float>()));
-        QCOMPARE(Child<QLabel>("label_status")->text(), QString("状态：文件导出失败,请检查保存路径"));
+        const QString status = Child<QLabel>("label_status")->text();
+        QVERIFY2(QRegularExpression("^状态：文件导出失败,请检查保存路径，文件打开失败：/nonexistent/folder/"
+                                    "\\d{4}(-\\d\\d){5}-参数表\\.csv（No such file or directory）$")
+                     .match(status)
+                     .hasMatch(),
+                 qPrintable(status));
     }
 
     // An export that gets no table leaves no file and says why: the
@@ -559,6 +564,13 @@ private slots:
         QMetaObject::invokeMethod(m_page.get(), "on_btn_import_config_clicked", Qt::DirectConnection);
         QCOMPARE(Warnings(), QStringList({"配置文件过大（超过1MB），不是参数配置文件：" + path}));
         QVERIFY(m_page->BatchDialog()->Params().isEmpty());
+
+        // A file that cannot be read says why.
+        Child<QLineEdit>("lineEdit_config_path")->setText(path + ".gone");
+        DialogSeam::ClearRequests();
+        QMetaObject::invokeMethod(m_page.get(), "on_btn_import_config_clicked", Qt::DirectConnection);
+        QCOMPARE(Warnings(), QStringList({"配置文件无法打开：" + path + ".gone（No such file or directory）"}));
+        Child<QLineEdit>("lineEdit_config_path")->setText(path);
 
         Rewrite(path, "BAUD_RATE:115200\nimu_orientation: 118\n");
         DialogSeam::ClearRequests();

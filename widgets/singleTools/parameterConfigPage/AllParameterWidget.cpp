@@ -8,6 +8,7 @@
 #include <QTableWidgetItem>
 #include <QTimer>
 
+#include "commom/CheckedFile.h"
 #include "commom/CommonFunction.h"
 #include "commom/DialogSeam.h"
 #include "commom/Global.h"
@@ -333,13 +334,20 @@ void AllParameterWidget::on_btn_export_csv_clicked()
         grid.append(QStringList{CellText(row, kNameColumn), CellText(row, kValueColumn),
                                 CellText(row, kCommentColumn)});
     }
-    const bool written = WriteCsvFile(&m_exportFile, ParamTableSheet::BuildExportRows(grid));
+    QString error;
+    bool written = WriteCsvFile(&m_exportFile, ParamTableSheet::BuildExportRows(grid), &error);
     if (m_exportFile.isOpen()) {
+        // The system may report a lost write only at the close.
+        m_exportFile.unsetError();
         m_exportFile.close();
+        if (written && m_exportFile.error() != QFileDevice::NoError) {
+            error = CheckedFile::WriteErrorText(m_exportFile.fileName(), m_exportFile.errorString());
+            written = false;
+        }
     }
     if (written) {
         DialogSeam::ShowInformation(this, "提示", "文件导出成功");
     } else {
-        DialogSeam::ShowCritical(this, "提示", "文件导出失败,请检查保存路径");
+        DialogSeam::ShowCritical(this, "提示", QString::fromUtf8("文件导出失败,请检查保存路径，") + error);
     }
 }

@@ -11,6 +11,7 @@
 
 #include <cmath>
 
+#include "commom/CheckedFile.h"
 #include "commom/CommonFunction.h"
 #include "commom/DialogSeam.h"
 #include "commom/Global.h"
@@ -625,16 +626,28 @@ void ImuParameterConfigWidget::ExportTable(const QVariant& var2)
 {
     const QMap<unsigned int, float> table = var2.value<QMap<unsigned int, float>>();
     ShowStatus("状态：参数正在导出中.....");
-    bool written = WriteCsvFile(&m_exportFile, ParamCsv::BuildExportRows(table));
+    QString error;
+    bool written = WriteCsvFile(&m_exportFile, ParamCsv::BuildExportRows(table), &error);
     if (written && !m_exportFile.flush()) {
-        LOG_INFO() << "导出文件写入失败" << m_exportFile.fileName() << m_exportFile.errorString();
+        error = CheckedFile::WriteErrorText(m_exportFile.fileName(), m_exportFile.errorString());
+        LOG_INFO() << error;
         written = false;
     }
     if (!written) {
-        FailExport(QString::fromUtf8("状态：文件导出失败,请检查保存路径"));
+        // The folder alone rarely says what went wrong: the file and the
+        // system's reason follow.
+        FailExport(QString::fromUtf8("状态：文件导出失败,请检查保存路径，") + error);
         return;
     }
+    // The system may report a lost write only at the close.
+    m_exportFile.unsetError();
     m_exportFile.close();
+    if (m_exportFile.error() != QFileDevice::NoError) {
+        error = CheckedFile::WriteErrorText(m_exportFile.fileName(), m_exportFile.errorString());
+        LOG_INFO() << error;
+        FailExport(QString::fromUtf8("状态：文件导出失败,请检查保存路径，") + error);
+        return;
+    }
     EndRequest();
     ShowStatus(QString::fromUtf8("状态：文件导出成功,导出路径") + m_exportFile.fileName());
 }

@@ -50,11 +50,15 @@ bool ParamCsv::ParseNameValueLine(const QString& line, QString* name, float* val
     return true;
 }
 
-bool ParamCsv::ScanLines(const QString& path, const std::function<bool(int, const QString&)>& take)
+bool ParamCsv::ScanLines(const QString& path, const std::function<bool(int, const QString&)>& take,
+                         QString* reason)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         LOG_DEBUG() << "Failed to open file:" << file.errorString();
+        if (reason) {
+            *reason = file.errorString();
+        }
         return false;
     }
     QTextStream in(&file);
@@ -100,6 +104,7 @@ bool ParamCsv::ReadImportFile(const QString& path, QMap<QString, float>& out, QS
     }
     QMap<QString, float> read;
     QStringList unknown;
+    QString reason;
     if (text.isEmpty() && !ScanLines(path, [&](int number, const QString& line) {
             QString name;
             float value = 0.0f;
@@ -116,8 +121,8 @@ bool ParamCsv::ReadImportFile(const QString& path, QMap<QString, float>& out, QS
             }
             read.insert(name, value);
             return true;
-        })) {
-        text = QStringLiteral("配置文件无法打开：") + path;
+        }, &reason)) {
+        text = QStringLiteral("配置文件无法打开：%1（%2）").arg(path, reason);
     }
     if (text.isEmpty() && !unknown.isEmpty()) {
         text = QStringLiteral("配置文件中有未知的参数名：") + unknown.join(QStringLiteral("、"));

@@ -51,8 +51,10 @@ public:
 
 private:
     // Calls take(line number from 1, line) for each non-empty line until it
-    // returns false. False when the file cannot be opened.
-    static bool ScanLines(const QString& path, const std::function<bool(int, const QString&)>& take);
+    // returns false. False, with the system's reason in *reason, when the
+    // file cannot be opened.
+    static bool ScanLines(const QString& path, const std::function<bool(int, const QString&)>& take,
+                          QString* reason = nullptr);
 };
 
 #endif // PARAMCSV_H
