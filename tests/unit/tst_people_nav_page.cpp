@@ -212,6 +212,35 @@ private slots:
         QCOMPARE(page.Track()->dataCount(), 0);
     }
 
+    // The track itself keeps only points it can store as finite floats: fed
+    // finite points with bad ones between them, it returns, keeps and draws
+    // the finite ones only.
+    void walkTrackDropsPointsThatAreNotFinite_data()
+    {
+        QTest::addColumn<double>("bad");
+        QTest::newRow("inf") << std::numeric_limits<double>::infinity();
+        QTest::newRow("-inf") << -std::numeric_limits<double>::infinity();
+        QTest::newRow("NaN") << std::numeric_limits<double>::quiet_NaN();
+        QTest::newRow("1e300") << 1e300;
+        QTest::newRow("-1e300") << -1e300;
+    }
+    void walkTrackDropsPointsThatAreNotFinite()
+    {
+        QFETCH(double, bad);
+        WalkTrack walk(8);
+        for (int i = 0; i < 40; ++i) {
+            QVERIFY(walk.Append(i % 3, i % 5) != WalkTrack::DROPPED);
+            QCOMPARE(walk.Append(i % 2 ? bad : 0.0, i % 2 ? 0.0 : bad), WalkTrack::DROPPED);
+        }
+        QCOMPARE(walk.Size(), 40);
+        QVERIFY(walk.Drawn().size() <= 8);
+        for (const QPointF& p : walk.Drawn()) {
+            QVERIFY(std::isfinite(p.x()) && std::isfinite(p.y()));
+        }
+        QCOMPARE(walk.Drawn().last(), QPointF(39 % 3, 39 % 5));
+        QCOMPARE(walk.Extent(), QRectF(0, 0, 2, 4));
+    }
+
     void wrongPayloadIsAZeroSample()
     {
         PeopleNavMainWidget page(nullptr);

@@ -205,6 +205,8 @@ void PeopleNavMainWidget::AddTrackPoint(double x, double y)
         m_track->data()->set(points, true);
         break;
     }
+    case WalkTrack::DROPPED:
+        break;
     }
 }
 

@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 // The first thinning step: this fraction of the track's larger extent.
@@ -27,10 +28,23 @@ QPointF WalkTrack::At(int i) const
 
 WalkTrack::Change WalkTrack::Append(double x, double y)
 {
+    // Compared before the cast: a double beyond the float range has no
+    // float value to become.
+    constexpr double kFloatMax = static_cast<double>(std::numeric_limits<float>::max());
+    if (!(std::fabs(x) <= kFloatMax && std::fabs(y) <= kFloatMax)) {
+        return DROPPED;
+    }
     m_xy.append(static_cast<float>(x));
     m_xy.append(static_cast<float>(y));
     const QPointF p = At(Size() - 1);
-    m_extent = Size() == 1 ? QRectF(p, QSizeF(0, 0)) : m_extent.united(QRectF(p, QSizeF(0, 0)));
+    // Not QRectF::united: it passes over a rectangle of no size, and the
+    // extent starts as one (a single point, or points on a line).
+    if (Size() == 1) {
+        m_extent = QRectF(p, QSizeF(0, 0));
+    } else {
+        m_extent.setCoords(qMin(m_extent.left(), p.x()), qMin(m_extent.top(), p.y()), qMax(m_extent.right(), p.x()),
+                           qMax(m_extent.bottom(), p.y()));
+    }
 
     Change change = APPENDED;
     if (m_end_is_tail) {

@@ -23,9 +23,13 @@ public:
     enum Change {
         APPENDED,      // one point added at the end
         END_REPLACED,  // its last point replaced by the new one
-        REDRAWN        // thinned again: take the whole copy
+        REDRAWN,       // thinned again: take the whole copy
+        DROPPED        // nothing: the point was not kept
     };
 
+    // A point that is not finite once stored as floats (inf, NaN, or beyond
+    // the float range) is dropped: it would make the extent and the step
+    // infinite, and thinning would then never end.
     Change Append(double x, double y);
     void Clear();
 
