@@ -347,6 +347,10 @@ private slots:
         m_answer = QMessageBox::Yes;
         PressRecord(page);
         QVERIFY(!g_ahrs_file_recording);
+        // The worker takes a request as start or stop by the flag it finds,
+        // so the stop is handled before the next press, as a user's dialogs
+        // would have it.
+        QVERIFY(WaitHoldingAnswers([] { return true; }));
         PressRecord(page);
         QVERIFY(g_ahrs_file_recording);
         QTRY_COMPARE(m_link.Messages(PAGE_MSG_RECORDING_FAILED), failures + 1);
