@@ -139,6 +139,37 @@ private slots:
         QCOMPARE(DifferingPixels(Picture(&plain), Picture(&scaled), QRect(0, 0, 420, 300)), 0);
     }
 
+    // Tick labels are cached by their text: those drawn before the window
+    // (and with it the plot's widget font) grew must match those drawn after.
+    void tickLabelsKeepOneSizeThroughAResize()
+    {
+        LivePlot plain;
+        LivePlot resized;
+        for (LivePlot* plot : {&plain, &resized}) {
+            Dress(plot);
+            PlotLegendItem::UseForGraphsOf(plot);
+            PlotAxisTitle::UseForAxesOf(plot);
+        }
+        // Painted on screen, as in the program: a picture taken with grab()
+        // does not give the painter the widget's font.
+        const auto painted = [](LivePlot* plot) {
+            plot->repaint();
+            return plot->screen()->grabWindow(plot->winId()).toImage().convertToFormat(QImage::Format_RGB32);
+        };
+        for (LivePlot* plot : {&plain, &resized}) {
+            plot->show();
+            QVERIFY(QTest::qWaitForWindowExposed(plot));
+        }
+        painted(&resized);
+        QFont big = resized.font();
+        big.setPointSizeF(big.pointSizeF() * 2.5);
+        resized.setFont(big);
+        for (LivePlot* plot : {&plain, &resized}) {
+            plot->xAxis->setRange(13, 5, Qt::AlignRight);
+        }
+        QCOMPARE(DifferingPixels(painted(&plain), painted(&resized), QRect(0, 0, 420, 300)), 0);
+    }
+
     void resizedPlotFillsItsNewSize()
     {
         LivePlot live;

@@ -20,6 +20,9 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    void PinTickLabelFonts();
 };
 
 #endif // LIVEPLOT_H
