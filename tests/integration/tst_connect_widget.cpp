@@ -253,8 +253,10 @@ void TestConnectWidget::customBaudIsChecked()
     // The port itself does not exist: the open fails and says so.
     QTRY_VERIFY_WITH_TIMEOUT(Texts(DialogSeam::Requests()).contains("串口被占用或者已经损坏"), 3000);
 
-    // The next start offers the same custom rate, ready to connect with.
+    // The next start offers the same custom rate, ready to connect with,
+    // once the widget shows.
     OpenSerialWidget restarted;
+    restarted.show();
     QCOMPARE(BaudCombo(restarted)->currentText(), QString("300"));
     QVERIFY(BaudCombo(restarted)->isEditable());
 }

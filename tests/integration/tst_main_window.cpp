@@ -13,7 +13,9 @@
 #include "manager/RecvDataHandleManager.h"
 #include "manager/Reflector.h"
 #include "manager/SendDataHandleManager.h"
+#include "manager/SettingManager.h"
 #include "workerThread/MessageIds.h"
+#include "workerThread/SerialPortManager.h"
 #include "widgets/general/DisplayAreaWidget.h"
 #include "widgets/general/OpenSerialWidget.h"
 
@@ -23,7 +25,9 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStackedWidget>
@@ -128,6 +132,7 @@ private slots:
     void versionRecordFillsTheIdentityPanelOnce();
     void unreadableVersionRecordShowsZeros();
     void connectionIconFillsItsLabelAndShowsKeepTheSize();
+    void rememberedCustomBaudSitsInItsCombo();
     void modeButtonSendsTheCommandOfTheCurrentCaption();
     void menusFollowTheToolTables();
     void registeredToolsOpenFromTheMenus();
@@ -317,6 +322,33 @@ void TestMainWindow::connectionIconFillsItsLabelAndShowsKeepTheSize()
     QTRY_COMPARE_WITH_TIMEOUT(states.count(), 3, 3000);
     QCOMPARE(states.at(2).at(0).value<SerialState>(), SERIAL_STATE_OPEN_FAILED);
     QVERIFY(fills());
+}
+
+void TestMainWindow::rememberedCustomBaudSitsInItsCombo()
+{
+    SettingManager::GetInstance()->SetCustomBaud("250000");
+    SettingManager::GetInstance()->SetBaudIndex(SerialPortManager::GetInstance()->GetSerialPortBauds().size());
+    MainWindow w(nullptr);
+    w.resize(1920, 1152);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    SettingManager::GetInstance()->SetBaudIndex(0);
+
+    QComboBox* baud = w.findChild<QComboBox*>("comboBoxbaud");
+    QVERIFY(baud->isEditable());
+    QCOMPARE(baud->currentText(), QString("250000"));
+    QVERIFY2(baud->rect().contains(baud->lineEdit()->geometry()),
+             qPrintable(QString("field %1 px high in a combo %2 px high")
+                            .arg(baud->lineEdit()->height())
+                            .arg(baud->height())));
+
+    // Another rate: the combo drops its field, which the window's next
+    // resize must leave alone.
+    const QPointer<QLineEdit> field = baud->lineEdit();
+    baud->setCurrentIndex(0);
+    QTRY_VERIFY(field.isNull());
+    w.resize(1200, 760);
+    QVERIFY(!baud->isEditable());
 }
 
 void TestMainWindow::unreadableVersionRecordShowsZeros()

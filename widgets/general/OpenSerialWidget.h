@@ -65,6 +65,7 @@ public slots:
 
 private:
     void InitWidget();
+    void RestoreCustomBaud();
     void InitTimer();
     void Connect(const QString& portName);
     void AutoSearch();
