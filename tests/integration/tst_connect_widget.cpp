@@ -135,6 +135,7 @@ private slots:
     void firstSearchHearsTheFirstRate();
     void silentDeviceIsReported();
     void disconnectClearsWhatTheDeviceShowed();
+    void narrowPortBoxShowsThePortName();
 
 private:
     void ConnectFixed(OpenSerialWidget& w, PtyDevice& pty, int baudIndex);
@@ -863,6 +864,19 @@ void TestConnectWidget::disconnectClearsWhatTheDeviceShowed()
     QTRY_VERIFY_WITH_TIMEOUT(!w.IsConnected(), 3000);
     QCOMPARE(Button(w)->text(), QString("连接"));
     QCOMPARE(Tip(w)->text(), QString());
+}
+
+void TestConnectWidget::narrowPortBoxShowsThePortName()
+{
+    const QString entry = "/dev/ttyUSB0 # CP2102 USB to UART Bridge Controller";
+    const QFontMetrics metrics(QApplication::font());
+    QCOMPARE(OpenSerialWidget::PortTextForWidth(entry, metrics, metrics.horizontalAdvance(entry)), entry);
+    const int name = metrics.horizontalAdvance("/dev/ttyUSB0");
+    QCOMPARE(OpenSerialWidget::PortTextForWidth(entry, metrics, name), QString("/dev/ttyUSB0"));
+    // Too narrow even for the name: its end, which tells ports apart, stays.
+    const QString cut = OpenSerialWidget::PortTextForWidth(entry, metrics, name * 2 / 3);
+    QVERIFY2(cut.startsWith(QChar(0x2026)) && cut.endsWith("USB0"), qPrintable(cut));
+    QVERIFY(metrics.horizontalAdvance(cut) <= name * 2 / 3);
 }
 
 QTEST_MAIN(TestConnectWidget)

@@ -142,6 +142,7 @@ private slots:
     void closingAsksAndCanBeRefused();
     void closingConfirmedClosesTheApplication();
     void countersShowAndClearOnLeftDoubleClick();
+    void connectControlsKeepApart();
     void screenshot();
 
 private:
@@ -652,6 +653,32 @@ void TestMainWindow::countersShowAndClearOnLeftDoubleClick()
     QTest::mouseDClick(w.findChild<QLabel*>("label_tx"), Qt::LeftButton);
     QCOMPARE(g_send_total_byte.load(), 0u);
     QTRY_COMPARE_WITH_TIMEOUT(LabelText(w, "label_rx"), QString("RX：0"), 1000);
+}
+
+// The port box, the rate box and the connect button keep a gap between them
+// down to the smallest window.
+void TestMainWindow::connectControlsKeepApart()
+{
+    MainWindow w(nullptr);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    auto smallestGap = [&w]() {
+        int gap = INT_MAX;
+        const QWidget* above = nullptr;
+        for (const char* name : {"comboBoxPort", "comboBoxbaud", "button_connect"}) {
+            const QWidget* control = w.findChild<QWidget*>(name);
+            if (above != nullptr) {
+                gap = qMin(gap, control->y() - (above->y() + above->height()));
+            }
+            above = control;
+        }
+        return gap;
+    };
+    for (const QSize& size : {QSize(1920, 1080), w.minimumSize()}) {
+        w.resize(size);
+        QTRY_COMPARE(w.size(), size);
+        QTRY_VERIFY2(smallestGap() >= 3, qPrintable(QString("%1 px apart").arg(smallestGap())));
+    }
 }
 
 void TestMainWindow::screenshot()

@@ -21,6 +21,8 @@
 #include <QListView>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
 #include <QThread>
 #include <QTimer>
 
@@ -594,8 +596,56 @@ bool OpenSerialWidget::eventFilter(QObject* watched, QEvent* event)
     if (watched == ui->comboBoxbaud && event->type() == QEvent::Show) {
         RestoreCustomBaud();
     }
+    if (watched == ui->comboBoxPort && event->type() == QEvent::Paint) {
+        return PaintPortBox();
+    }
     if ((watched == ui->comboBoxPort || watched == ui->comboBoxbaud) && event->type() == QEvent::MouseMove) {
         return true;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+QString OpenSerialWidget::PortTextForWidth(const QString& entry, const QFontMetrics& metrics, int room)
+{
+    if (metrics.horizontalAdvance(entry) <= room) {
+        return entry;
+    }
+    const QString name = entry.section('#', 0, 0).trimmed();
+    return metrics.horizontalAdvance(name) <= room ? name : metrics.elidedText(name, Qt::ElideLeft, room);
+}
+
+// The descriptions the system gives its ports are of any length, and the box
+// is narrow at a small window while its text keeps its size: cut at its end,
+// "/dev/ttyUSB0 # ..." showed "/dev/tty", which tells no two ports apart.
+// The list still shows every entry whole.
+bool OpenSerialWidget::PaintPortBox()
+{
+    QComboBox* combo = ui->comboBoxPort;
+    QStyleOptionComboBox option;
+    option.initFrom(combo);
+    option.editable = combo->isEditable();
+    option.frame = combo->hasFrame();
+    option.subControls = QStyle::SC_All;
+    option.currentText = combo->currentText();
+    option.currentIcon = combo->itemIcon(combo->currentIndex());
+    option.iconSize = combo->iconSize();
+    if (combo->hasFocus() && !option.editable) {
+        option.state |= QStyle::State_Selected;
+    }
+    if (combo->view()->isVisible()) {
+        option.state |= QStyle::State_On;
+    }
+    const QRect field =
+        combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo);
+    // The label is drawn one pixel in from each side of the field.
+    const QString shown = PortTextForWidth(option.currentText, combo->fontMetrics(), field.width() - 2);
+    if (option.editable || shown == option.currentText) {
+        return false;
+    }
+    option.currentText = shown;
+    QStylePainter painter(combo);
+    painter.setPen(combo->palette().color(QPalette::Text));
+    painter.drawComplexControl(QStyle::CC_ComboBox, option);
+    painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+    return true;
 }

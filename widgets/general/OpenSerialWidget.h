@@ -14,6 +14,7 @@ class OpenSerialWidget;
 }
 
 class QComboBox;
+class QFontMetrics;
 class QThread;
 class QTimer;
 class WorkerThreadImu;
@@ -41,6 +42,10 @@ public:
     // request of a connection.
     static QString VersionUnansweredText();
     void SetAdjustToContentOfComboBox(QComboBox* combo);
+    // What the port box shows of an entry ("name # description") in room
+    // pixels: the whole entry when it fits, else the port name alone, cut at
+    // its start when even that is too long.
+    static QString PortTextForWidth(const QString& entry, const QFontMetrics& metrics, int room);
 
     bool IsAutoSearching() const { return m_auto_searching; }
     bool IsConnected() const;
@@ -66,6 +71,7 @@ public slots:
 private:
     void InitWidget();
     void RestoreCustomBaud();
+    bool PaintPortBox();
     void InitTimer();
     void Connect(const QString& portName);
     void AutoSearch();
