@@ -33,10 +33,11 @@ namespace {
 
 constexpr int kCounterIntervalMs = 100;
 constexpr int kHintDelayMs = 500;
-// Below this the scaled side column and the instrument dials (which keep a
-// minimum size of their own) would run into each other.
-constexpr int kMinimumWidth = 800;
-constexpr int kMinimumHeight = 500;
+// Text keeps at least the size the forms give it while the controls shrink
+// with the window: below this the pages' texts no longer fit their controls.
+// It is the first window of a 1280 x 720 screen (75 % x 80 %).
+constexpr int kMinimumWidth = 960;
+constexpr int kMinimumHeight = 576;
 const char* const kCheckIcon = ":/images/resources/images/check.png";
 
 // Mode-start command: CMD_SET_MODE with the output mode and the fixed

@@ -74,6 +74,23 @@ QFont PolishedFont(QWidget* w)
     return w->font();
 }
 
+bool PlacedByLayout(const QWidget* w)
+{
+    const QWidget* parent = w->parentWidget();
+    QLayout* top = parent != nullptr ? parent->layout() : nullptr;
+    if (top == nullptr) {
+        return false;
+    }
+    QList<QLayout*> layouts = top->findChildren<QLayout*>();
+    layouts.prepend(top);
+    for (QLayout* layout : qAsConst(layouts)) {
+        if (layout->indexOf(const_cast<QWidget*>(w)) >= 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 class AutoResizerPrivate
@@ -259,6 +276,18 @@ void AutoResizer::doneAllResizeItem()
             d->m_maxHeights.remove(w);
         }
     }
+    // A widget that a layout places gets only its font scaled. Moved by both,
+    // it kept whichever geometry came last, and the layout only places again
+    // when its container changes size: the page then depended on the way
+    // the window had been resized, not on its size.
+    for (auto it = d->m_resizeMap.begin(); it != d->m_resizeMap.end();) {
+        if (PlacedByLayout(it.key())) {
+            d->m_fontMap.insert(it.key(), it.value());
+            it = d->m_resizeMap.erase(it);
+        } else {
+            ++it;
+        }
+    }
     d->m_recorded = true;
 }
 
@@ -270,7 +299,10 @@ void AutoResizer::doAutoResize()
     }
     d->m_horRatio = SafeRatio(d->m_root->width(), d->m_designWidth);
     d->m_verRatio = SafeRatio(d->m_root->height(), d->m_designHeight);
-    d->m_fontRatio = std::min(d->m_horRatio, d->m_verRatio);
+    // Text grows with the window but never shrinks below the size the form
+    // gives it: scaled down with a small window, the smallest labels fell to
+    // 7 to 9 pixels, unreadable, beside tables and menus that keep their size.
+    d->m_fontRatio = std::max(1.0f, std::min(d->m_horRatio, d->m_verRatio));
     if (!d->m_recorded) {
         return;
     }

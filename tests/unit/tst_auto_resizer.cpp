@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QScreen>
 #include <QTableWidget>
+#include <QTextEdit>
 #include <QHeaderView>
 
 #include <cmath>
@@ -53,7 +54,9 @@ private slots:
     void tableWithoutRowsIsSafe();
     void tableNotNamedIsNotScaled();
     void zeroDesignSizeLeavesWidgetsUnscaled();
-    void tinyRootGivesOnePointInEveryBranch();
+    void tinyRootKeepsDesignTextInEveryBranch();
+    void tinyDesignFontGivesOnePointInEveryBranch();
+    void layoutPlacesItsWidgetsWhateverTheWay();
     void pixelSizedFontIsNeverChanged();
     void resizeBeforeRecordingMovesNothing();
     void noResizeItemWinsOverResizeItem();
@@ -93,7 +96,9 @@ void TestAutoResizer::scalesGeometryAndFontAtHalfSize()
     resizer.doAutoResize();
     // Products are truncated toward zero.
     QCOMPARE(label->geometry(), QRect(5, 10, 50, 15));
-    QCOMPARE(label->font().pointSizeF(), ScreenPt(12) * 0.5 - 1.0);
+    // Text never gets smaller than at the design size.
+    QCOMPARE(resizer.getFontResizeRatio(), 1.0f);
+    QCOMPARE(label->font().pointSizeF(), ScreenPt(12) - 1.0);
 }
 
 void TestAutoResizer::halvingOnlyWidthUsesSmallerRatioForFonts()
@@ -109,12 +114,15 @@ void TestAutoResizer::halvingOnlyWidthUsesSmallerRatioForFonts()
     resizer.doAutoResize();
     QCOMPARE(resizer.getHorResizeRatio(), 0.5f);
     QCOMPARE(resizer.getVerResizeRatio(), 1.0f);
-    QCOMPARE(resizer.getFontResizeRatio(), 0.5f);
+    QCOMPARE(resizer.getFontResizeRatio(), 1.0f); // never below 1
     QCOMPARE(label->geometry(), QRect(5, 20, 50, 30));
-    QCOMPARE(label->font().pointSizeF(), ScreenPt(12) * 0.5 - 1.0);
-    if (ScreenPt(12) == 12) {
-        QCOMPARE(label->font().pointSizeF(), 5.0);
-    }
+    QCOMPARE(label->font().pointSizeF(), ScreenPt(12) - 1.0);
+
+    // Growing: the smaller of the two ratios.
+    root.resize(1200, 450);
+    resizer.doAutoResize();
+    QCOMPARE(resizer.getFontResizeRatio(), 1.5f);
+    QCOMPARE(label->font().pointSizeF(), ScreenPt(12) * 1.5 - 1.0);
 }
 
 void TestAutoResizer::allFourKindsAreRecorded()
@@ -222,10 +230,11 @@ void TestAutoResizer::tableSheetRewriteKeepsLaterBlocksIntact()
                      "QTableWidget::item { font: %1pt; background: blue; }").arg(n));
     QCOMPARE(table->font().pointSize(), 8);
 
-    // Back to a smaller size: the two-digit numbers shrink to one digit.
+    // Back to a smaller size: the numbers go back to the design size, never
+    // below it, and to one digit.
     root.resize(200, 150);
     resizer.doAutoResize();
-    const int m = std::max(1, static_cast<int>(std::floor(ScreenPt(8) * 0.5f)));
+    const int m = ScreenPt(8);
     QCOMPARE(table->styleSheet(),
              QString("QTableWidget::item { font: %1pt; color: red; }\n"
                      "QHeaderView::section { font: %1pt; }\n"
@@ -311,7 +320,7 @@ void TestAutoResizer::zeroDesignSizeLeavesWidgetsUnscaled()
     QCOMPARE(label->geometry(), QRect(20, 20, 200, 30));
 }
 
-void TestAutoResizer::tinyRootGivesOnePointInEveryBranch()
+void TestAutoResizer::tinyRootKeepsDesignTextInEveryBranch()
 {
     QWidget root;
     root.resize(400, 300);
@@ -328,16 +337,67 @@ void TestAutoResizer::tinyRootGivesOnePointInEveryBranch()
     resizer.addAutoResizeItem(table);
     resizer.doneAllResizeItem();
 
-    root.resize(40, 30); // ratio 0.1: f is about 1.1
+    root.resize(40, 30); // ratio 0.1: the geometry shrinks, the text does not
     resizer.doAutoResize();
-    QCOMPARE(plain->font().pointSizeF(), 1.0);
-    QCOMPARE(sheet->styleSheet(), QString("QLabel{font: 1pt;}"));
-    QCOMPARE(table->styleSheet(), QString("QHeaderView::section{font: 1pt;}"));
+    QCOMPARE(plain->geometry(), QRect(0, 0, 10, 3));
+    QCOMPARE(plain->font().pointSizeF(), ScreenPt(12) - 1.0);
+    QCOMPARE(sheet->styleSheet(), QString("QLabel{font: %1pt;}").arg(ScreenPt(12) - 1));
+    QCOMPARE(table->styleSheet(), QString("QHeaderView::section{font: %1pt;}").arg(ScreenPt(12)));
 
     root.resize(0, 0);
     resizer.doAutoResize();
-    QCOMPARE(plain->font().pointSizeF(), 1.0);
+    QCOMPARE(plain->font().pointSizeF(), ScreenPt(12) - 1.0);
     QCOMPARE(plain->geometry(), QRect(0, 0, 0, 0));
+}
+
+void TestAutoResizer::tinyDesignFontGivesOnePointInEveryBranch()
+{
+    QWidget root;
+    root.resize(400, 300);
+    QLabel* plain = MakeLabel(&root, QRect(0, 0, 100, 30), 2, "plain");
+    QLabel* sheet = MakeLabel(&root, QRect(0, 40, 100, 30), 2, "sheet");
+    sheet->setStyleSheet("QLabel{font: 2pt;}");
+    AutoResizer resizer(&root, 400, 300);
+    resizer.setAutoResizeFlag(15);
+    resizer.doneAllResizeItem();
+    resizer.doAutoResize();
+    if (ScreenPt(2) < 1 || ScreenPt(2) > 2) {
+        QSKIP("a 2 pt font is not one or two points on this screen");
+    }
+    QCOMPARE(plain->font().pointSizeF(), 1.0);
+    QCOMPARE(sheet->styleSheet(), QString("QLabel{font: 1pt;}"));
+}
+
+void TestAutoResizer::layoutPlacesItsWidgetsWhateverTheWay()
+{
+    QWidget root;
+    root.resize(400, 300);
+    auto* box = new QWidget(&root);
+    box->setGeometry(0, 0, 400, 100);
+    box->setMinimumSize(400, 100);
+    auto* edit = new QTextEdit;
+    QFont f = edit->font();
+    f.setPointSize(12);
+    edit->setFont(f);
+    (new QVBoxLayout(box))->addWidget(edit);
+    root.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&root));
+    AutoResizer resizer(&root, 400, 300);
+    resizer.setAutoResizeFlag(15);
+    resizer.addAutoResizeItem(box);
+    resizer.addAutoResizeItem(edit);
+    resizer.doneAllResizeItem();
+
+    // The last step leaves the box at its minimum, as it was, so its layout
+    // does not run again.
+    for (const QSize& size : {QSize(800, 300), QSize(200, 150), QSize(300, 150)}) {
+        root.resize(size);
+        resizer.doAutoResize();
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(edit->geometry(), box->layout()->contentsRect());
+    }
+    QCOMPARE(box->size(), QSize(400, 100));
+    QCOMPARE(edit->font().pointSizeF(), ScreenPt(12) * 1.0 - 1.0); // its font is still scaled
 }
 
 void TestAutoResizer::pixelSizedFontIsNeverChanged()
@@ -482,10 +542,11 @@ void TestAutoResizer::heightLimitsScaleWithTheFonts()
     resizer.doAutoResize();
     QCOMPARE(button->geometry(), QRect(10, 60, 100, 30));
     QCOMPARE(combo->maximumHeight(), 30);
+    // Nor does it go below the design limit: the text keeps its design size.
     root.resize(200, 150);
     resizer.doAutoResize();
     QCOMPARE(button->geometry(), QRect(5, 10, 50, 15));
-    QCOMPARE(combo->maximumHeight(), 15);
+    QCOMPARE(combo->maximumHeight(), 30);
 }
 
 QTEST_MAIN(TestAutoResizer)
