@@ -1,6 +1,7 @@
 #include "controls/AutoResizer.h"
 
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -8,6 +9,7 @@
 #include <QLineEdit>
 #include <QList>
 #include <QMap>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTableWidget>
@@ -91,6 +93,16 @@ bool PlacedByLayout(const QWidget* w)
     return false;
 }
 
+// The text field of an editable combo box or a spin box is placed by its
+// owner at every resize of the owner; moved by the resizer as well, it ended
+// up below the owner's frame.
+bool PlacedByItsOwner(const QWidget* w)
+{
+    const QObject* parent = w->parent();
+    return qobject_cast<const QComboBox*>(parent) != nullptr ||
+           qobject_cast<const QAbstractSpinBox*>(parent) != nullptr;
+}
+
 } // namespace
 
 class AutoResizerPrivate
@@ -101,6 +113,8 @@ public:
     void FontAutoResize(QWidget* w, int s);
     void RecordWidget(QWidget* w);
     void RecordMaximumHeight(QWidget* w);
+    void Track(QWidget* w);
+    void ForgetDeletedWidgets();
 
     AutoResizer* q_ptr = nullptr;
     QWidget* m_root = nullptr;
@@ -111,6 +125,10 @@ public:
     QMap<QWidget*, int> m_maxHeights;
     QList<QWidget*> m_resizeItems;
     QList<QWidget*> m_noResizeItems;
+    // Pages delete some of their recorded widgets (an editable combo box
+    // drops its text field when it stops being editable): a resize must not
+    // reach them afterwards.
+    QMap<QWidget*, QPointer<QWidget>> m_tracked;
     int m_flags = 0;
     float m_horRatio = 1.0f;
     float m_verRatio = 1.0f;
@@ -121,11 +139,31 @@ public:
     bool m_recorded = false;
 };
 
+void AutoResizerPrivate::Track(QWidget* w)
+{
+    m_tracked.insert(w, QPointer<QWidget>(w));
+}
+
+void AutoResizerPrivate::ForgetDeletedWidgets()
+{
+    for (auto it = m_tracked.begin(); it != m_tracked.end();) {
+        if (it.value().isNull()) {
+            m_resizeMap.remove(it.key());
+            m_fontMap.remove(it.key());
+            m_maxHeights.remove(it.key());
+            it = m_tracked.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
 void AutoResizerPrivate::RecordWidget(QWidget* w)
 {
-    if (w == nullptr) {
+    if (w == nullptr || PlacedByItsOwner(w)) {
         return;
     }
+    Track(w);
     AutoResizeT::AutoResizeOriginalData data;
     data.data_rect = w->geometry();
     data.data_font = PolishedFont(w);
@@ -217,6 +255,7 @@ AutoResizer::AutoResizer(QWidget* root, float designWidth, float designHeight)
             data.data_font = PolishedFont(w);
             d->m_fontMap.insert(w, data);
             d->RecordMaximumHeight(w);
+            d->Track(w);
         }
     }
 }
@@ -306,6 +345,7 @@ void AutoResizer::doAutoResize()
     if (!d->m_recorded) {
         return;
     }
+    d->ForgetDeletedWidgets();
 
     for (auto it = d->m_maxHeights.cbegin(); it != d->m_maxHeights.cend(); ++it) {
         it.key()->setMaximumHeight(static_cast<int>(it.value() * d->m_fontRatio));

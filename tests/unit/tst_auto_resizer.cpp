@@ -57,6 +57,7 @@ private slots:
     void tinyRootKeepsDesignTextInEveryBranch();
     void tinyDesignFontGivesOnePointInEveryBranch();
     void layoutPlacesItsWidgetsWhateverTheWay();
+    void ownersPlaceTheirTextFieldsAndDeletedWidgetsAreLeft();
     void pixelSizedFontIsNeverChanged();
     void resizeBeforeRecordingMovesNothing();
     void noResizeItemWinsOverResizeItem();
@@ -398,6 +399,34 @@ void TestAutoResizer::layoutPlacesItsWidgetsWhateverTheWay()
     }
     QCOMPARE(box->size(), QSize(400, 100));
     QCOMPARE(edit->font().pointSizeF(), ScreenPt(12) * 1.0 - 1.0); // its font is still scaled
+}
+
+void TestAutoResizer::ownersPlaceTheirTextFieldsAndDeletedWidgetsAreLeft()
+{
+    QWidget root;
+    root.resize(400, 300);
+    auto* combo = new QComboBox(&root);
+    combo->setEditable(true);
+    combo->setGeometry(10, 10, 200, 30);
+    QLabel* gone = MakeLabel(&root, QRect(10, 60, 100, 30), 12, "gone");
+    root.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&root));
+    AutoResizer resizer(&root, 400, 300);
+    resizer.setAutoResizeFlag(15);
+    resizer.doneAllResizeItem();
+
+    root.resize(800, 600);
+    resizer.doAutoResize();
+    QCOMPARE(combo->geometry(), QRect(20, 20, 400, 60));
+    QVERIFY(combo->rect().contains(combo->lineEdit()->geometry()));
+
+    // A field dropped by its combo box and a label deleted by its page are
+    // no longer reached by a resize.
+    combo->setEditable(false);
+    delete gone;
+    root.resize(300, 200);
+    resizer.doAutoResize();
+    QCOMPARE(combo->geometry(), QRect(7, 6, 150, 20));
 }
 
 void TestAutoResizer::pixelSizedFontIsNeverChanged()
