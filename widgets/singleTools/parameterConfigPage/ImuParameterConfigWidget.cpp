@@ -316,15 +316,7 @@ void ImuParameterConfigWidget::on_button_read_clicked()
     }
     CheckConnection();
     ShowStatus(kStatusReading);
-    for (QLineEdit* edit : {ui->lineEditGyroBias_x, ui->lineEditGyroBias_y, ui->lineEditGyroBias_z,
-                            ui->lineEditInstallAngle_x, ui->lineEditInstallAngle_y,
-                            ui->lineEditInstallAngle_z, ui->lineEditCanId, ui->lineEditCoordinate}) {
-        edit->clear();
-    }
-    for (QComboBox* box : {ui->comboBoxBaud, ui->comboBoxUpdate, ui->comboBoxGyroLpy,
-                           ui->comboBoxAccelLpf, ui->comboBoxGyroBias, ui->combo_box_stream_status}) {
-        box->setCurrentIndex(0);
-    }
+    ClearValues();
     StartRequest(Request::Read);
     SendDataHandleManager::GetInstance()->SendMessageToIMU(IMU_MSG_READ_PARAMS, QVariant(QString("")),
                                                            QVariant(QString("")));
@@ -524,7 +516,7 @@ void ImuParameterConfigWidget::slot_display_parameter_config(int id, QVariant va
     }
 }
 
-void ImuParameterConfigWidget::ForgetDevice()
+void ImuParameterConfigWidget::ClearValues()
 {
     for (QLineEdit* edit : {ui->lineEditGyroBias_x, ui->lineEditGyroBias_y, ui->lineEditGyroBias_z,
                             ui->lineEditInstallAngle_x, ui->lineEditInstallAngle_y,
@@ -535,6 +527,11 @@ void ImuParameterConfigWidget::ForgetDevice()
                            ui->comboBoxAccelLpf, ui->comboBoxGyroBias, ui->combo_box_stream_status}) {
         box->setCurrentIndex(0);
     }
+}
+
+void ImuParameterConfigWidget::ForgetDevice()
+{
+    ClearValues();
     m_readGotData = false;
     // A request still running is ended by the worker with its own failure
     // text, which comes after this.

@@ -88,6 +88,8 @@ private:
     void CheckConnection();
     void ShowStatus(const QString& text);
     void ShowParamData(const QVariant& var1);
+    // Every value field back to "N/A" or empty.
+    void ClearValues();
     // The device is disconnected: the form and the status go back to how
     // the page started, so nothing of it passes for the next device's.
     void ForgetDevice();
