@@ -473,7 +473,6 @@ bool WriteCsvFile(QFile* file, const QList<QStringList>& rows, QString* error)
         return false;
     };
     if (file == nullptr || file->fileName().isEmpty()) {
-        LOG_DEBUG() << "请选择文件的路径";
         return fail(CheckedFile::OpenErrorText(QString(), QStringLiteral("未指定文件")));
     }
     if (!file->isOpen() && !file->open(QIODevice::WriteOnly | QIODevice::Text)) {
@@ -502,6 +501,24 @@ bool WriteCsvFile(QFile* file, const QList<QStringList>& rows, QString* error)
         return fail(CheckedFile::WriteErrorText(file->fileName(), file->errorString()));
     }
     return true;
+}
+
+bool CloseCsvFile(QFile* file, QString* error)
+{
+    if (file == nullptr || !file->isOpen()) {
+        return true;
+    }
+    file->unsetError();
+    file->close();
+    if (file->error() == QFileDevice::NoError) {
+        return true;
+    }
+    const QString text = CheckedFile::WriteErrorText(file->fileName(), file->errorString());
+    LOG_DEBUG() << text;
+    if (error) {
+        *error = text;
+    }
+    return false;
 }
 
 QList<QStringList> ReadCsvFile(QFile* file, const QChar& separator)

@@ -96,6 +96,10 @@ void PrintfHex(const char* data, unsigned long length);
 // be opened or the write fails; *error then names the file, the step and the
 // system's reason, as CheckedFile says them.
 bool WriteCsvFile(QFile* file, const QList<QStringList>& rows, QString* error = nullptr);
+// Closes a file that WriteCsvFile wrote (nothing to do when it is not open).
+// False, with *error worded as WriteCsvFile words it, when the system
+// reports only at the close that a write was lost.
+bool CloseCsvFile(QFile* file, QString* error = nullptr);
 
 // Reads the rows split at the separator (empty fields kept). Double-quoted
 // fields as written by WriteCsvFile are unquoted. The text is read as UTF-8,

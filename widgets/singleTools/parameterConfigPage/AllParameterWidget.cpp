@@ -8,7 +8,6 @@
 #include <QTableWidgetItem>
 #include <QTimer>
 
-#include "commom/CheckedFile.h"
 #include "commom/CommonFunction.h"
 #include "commom/DialogSeam.h"
 #include "commom/Global.h"
@@ -336,15 +335,8 @@ void AllParameterWidget::on_btn_export_csv_clicked()
     }
     QString error;
     bool written = WriteCsvFile(&m_exportFile, ParamTableSheet::BuildExportRows(grid), &error);
-    if (m_exportFile.isOpen()) {
-        // The system may report a lost write only at the close.
-        m_exportFile.unsetError();
-        m_exportFile.close();
-        if (written && m_exportFile.error() != QFileDevice::NoError) {
-            error = CheckedFile::WriteErrorText(m_exportFile.fileName(), m_exportFile.errorString());
-            written = false;
-        }
-    }
+    // Closed after a failed write too; its reason is the one to tell.
+    written = CloseCsvFile(&m_exportFile, written ? &error : nullptr) && written;
     if (written) {
         DialogSeam::ShowInformation(this, "提示", "文件导出成功");
     } else {

@@ -11,7 +11,6 @@
 
 #include <cmath>
 
-#include "commom/CheckedFile.h"
 #include "commom/CommonFunction.h"
 #include "commom/DialogSeam.h"
 #include "commom/Global.h"
@@ -624,24 +623,11 @@ void ImuParameterConfigWidget::ExportTable(const QVariant& var2)
     const QMap<unsigned int, float> table = var2.value<QMap<unsigned int, float>>();
     ShowStatus("状态：参数正在导出中.....");
     QString error;
-    bool written = WriteCsvFile(&m_exportFile, ParamCsv::BuildExportRows(table), &error);
-    if (written && !m_exportFile.flush()) {
-        error = CheckedFile::WriteErrorText(m_exportFile.fileName(), m_exportFile.errorString());
+    if (!WriteCsvFile(&m_exportFile, ParamCsv::BuildExportRows(table), &error)
+        || !CloseCsvFile(&m_exportFile, &error)) {
         LOG_INFO() << error;
-        written = false;
-    }
-    if (!written) {
         // The folder alone rarely says what went wrong: the file and the
         // system's reason follow.
-        FailExport(QString::fromUtf8("状态：文件导出失败,请检查保存路径，") + error);
-        return;
-    }
-    // The system may report a lost write only at the close.
-    m_exportFile.unsetError();
-    m_exportFile.close();
-    if (m_exportFile.error() != QFileDevice::NoError) {
-        error = CheckedFile::WriteErrorText(m_exportFile.fileName(), m_exportFile.errorString());
-        LOG_INFO() << error;
         FailExport(QString::fromUtf8("状态：文件导出失败,请检查保存路径，") + error);
         return;
     }
