@@ -99,14 +99,12 @@ void OpenSerialWidget::InitWidget()
 
     const int savedIndex = SettingManager::GetInstance()->GetBaudIndex();
     if (savedIndex >= 0 && savedIndex < ui->comboBoxbaud->count()) {
-        // A remembered "Custom" entry gets its text field only when the
-        // combo is first shown (RestoreCustomBaud): the window's resizer,
-        // made after this widget, takes every line edit it finds as one of
-        // its own to place. It would move the combo's field off its frame,
-        // and once another rate is chosen and the combo drops its field,
-        // place a deleted widget at the next resize.
-        const QSignalBlocker blocker(ui->comboBoxbaud);
         ui->comboBoxbaud->setCurrentIndex(savedIndex);
+    }
+    // The "Custom" choice comes back with the rate that was connected with.
+    if (ui->comboBoxbaud->currentIndex() == m_baud_item_count - 2) {
+        ui->comboBoxbaud->setEditable(true);
+        ui->comboBoxbaud->setEditText(SettingManager::GetInstance()->GetCustomBaud());
     }
     ui->button_connect->setProperty("isConnected", false);
 }
@@ -165,15 +163,6 @@ void OpenSerialWidget::SetAdjustToContentOfComboBox(QComboBox* combo)
 void OpenSerialWidget::on_comboBoxbaud_currentIndexChanged(int index)
 {
     ui->comboBoxbaud->setEditable(index == m_baud_item_count - 2);
-}
-
-void OpenSerialWidget::RestoreCustomBaud()
-{
-    // The "Custom" choice comes back with the rate that was connected with.
-    if (ui->comboBoxbaud->currentIndex() == m_baud_item_count - 2 && !ui->comboBoxbaud->isEditable()) {
-        ui->comboBoxbaud->setEditable(true);
-        ui->comboBoxbaud->setEditText(SettingManager::GetInstance()->GetCustomBaud());
-    }
 }
 
 void OpenSerialWidget::on_button_connect_clicked()
@@ -592,9 +581,6 @@ bool OpenSerialWidget::eventFilter(QObject* watched, QEvent* event)
             }
         }
         return QWidget::eventFilter(watched, event);
-    }
-    if (watched == ui->comboBoxbaud && event->type() == QEvent::Show) {
-        RestoreCustomBaud();
     }
     if (watched == ui->comboBoxPort && event->type() == QEvent::Paint) {
         return PaintPortBox();

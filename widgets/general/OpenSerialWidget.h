@@ -70,7 +70,6 @@ public slots:
 
 private:
     void InitWidget();
-    void RestoreCustomBaud();
     bool PaintPortBox();
     void InitTimer();
     void Connect(const QString& portName);
