@@ -9,6 +9,7 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QLayout>
 #include <QMetaType>
 #include <QThread>
 
@@ -111,9 +112,9 @@ void DataDecodeDialog::on_buttonDest_clicked()
 
 void DataDecodeDialog::on_buttonDecode_clicked()
 {
-    ui->labelStatus->setText(QString());
+    ShowStatus(QString());
     if (g_serial_is_connected) {
-        ui->labelStatus->setText(QString::fromUtf8("请断开串口"));
+        ShowStatus(QString::fromUtf8("请断开串口"));
         return;
     }
     if (m_sourcePath.isEmpty() || m_destFolder.isEmpty()) {
@@ -123,7 +124,7 @@ void DataDecodeDialog::on_buttonDecode_clicked()
     if (WorkerThreadDecode::IsDecodeRunning()) {
         // Another decode dialog still decodes (it may have been closed a
         // moment ago): clearing the cancel flag now would revive it.
-        ui->labelStatus->setText(QString::fromUtf8("已有解码正在进行，请稍后再试"));
+        ShowStatus(QString::fromUtf8("已有解码正在进行，请稍后再试"));
         return;
     }
     g_decode_exit = false;
@@ -147,7 +148,7 @@ void DataDecodeDialog::on_buttonDecode_clicked()
     m_thread->start(QThread::InheritPriority);
 
     m_decodeType = ui->comboBoxDecode->currentText() == "AHRS" ? DECODE_AHRS : DECODE_IMU33;
-    ui->labelStatus->setText("N/A");
+    ShowStatus("N/A");
     emit SignalFileDecode(m_sourcePath, m_destFolder, m_decodeType);
     ui->progressBar->setValue(0);
     SetEditButtonEnable(false);
@@ -158,7 +159,21 @@ void DataDecodeDialog::slot_rev_log_from_worker(uint8_t label, QString str)
     if (label != 0) {
         SetEditButtonEnable(true);
     }
-    ui->labelStatus->setText(str);
+    ShowStatus(str);
+}
+
+void DataDecodeDialog::ShowStatus(const QString& text)
+{
+    ui->labelStatus->setText(text);
+    // A failure names its file: the status wraps, and the dialog grows
+    // downwards to show all of it.
+    if (QLayout* grid = layout()) {
+        grid->activate();
+        const int needed = grid->totalHeightForWidth(width());
+        if (needed > height()) {
+            resize(width(), needed);
+        }
+    }
 }
 
 void DataDecodeDialog::closeEvent(QCloseEvent* event)

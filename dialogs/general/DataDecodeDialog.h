@@ -49,6 +49,7 @@ protected:
 
 private:
     void StopAndDropWorker(bool cancel);
+    void ShowStatus(const QString& text);
 
     Ui::DataDecodeDialog* ui = nullptr;
     QString m_sourcePath;

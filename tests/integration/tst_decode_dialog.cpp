@@ -353,6 +353,25 @@ private slots:
         QVERIFY(Button(d, "buttonDecode")->isEnabled());
     }
 
+    void longFailureWrapsInsideTheDialog()
+    {
+        // A failure names its file: a long path wraps, inside the width the
+        // dialog has, and the dialog grows downwards to show every line.
+        DataDecodeDialog d;
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        const int width = d.width();
+        m_answerFile = m_dir.path() + "/" + QString("recording_of_a_long_walk_").repeated(6) + ".dat";
+        Button(d, "pushButton_openfile_for_decode")->click();
+        Button(d, "buttonDecode")->click();
+        QTRY_VERIFY(Status(d)->text().endsWith("（No such file or directory）"));
+        QCOMPARE(d.width(), width);
+        QVERIFY(Status(d)->height() >= Status(d)->heightForWidth(Status(d)->width()));
+        QVERIFY(Status(d)->heightForWidth(Status(d)->width()) > 2 * Status(d)->fontMetrics().height());
+        QVERIFY(d.rect().contains(Status(d)->geometry()));
+        QVERIFY(!Status(d)->geometry().intersects(Button(d, "buttonDecode")->geometry()));
+    }
+
     void tableOnFullDeviceIsAFailure()
     {
         // The chosen folder is where the table goes; there it meets a full
