@@ -55,39 +55,6 @@ const QStringList kIdentityLabels = {
     "label_side_sn_0_sn1",
 };
 
-QByteArray VersionRecord()
-{
-    QByteArray payload(78, '\0');
-    const uint32_t software = 20240517;
-    const uint32_t hardware = 3;
-    std::memcpy(payload.data(), &software, 4);
-    std::memcpy(payload.data() + 4, &hardware, 4);
-    payload[8] = 0x34; // board code of no known model: the board version shows
-    payload[9] = 0x12;
-    for (int i = 0; i < 12; ++i) {
-        payload[10 + i] = static_cast<char>(0x11 + i);
-    }
-    payload[22] = 'A';
-    payload[23] = 'H';
-    payload[24] = 'R';
-    payload[25] = 'S';
-    payload[30] = 1;
-    payload[32] = 0;
-    payload[33] = 2;
-    return payload;
-}
-
-// The device's basic parameters before the user changes anything.
-void LoadFactoryParameters(StreamingImuDevice& device)
-{
-    device.SetParameter(25, 1.0f);        // initial stream: AHRS
-    device.SetParameter(3, 460800.0f);    // baud
-    device.SetParameter(21, 100.0f);      // output rate
-    device.SetParameter(31, 58.0f);       // filters 0x3A: accel LPF_IIR_5Hz, gyro LPF_IIR_40Hz
-    device.SetParameter(5, 10.0f);        // automatic gyro-bias removal on
-    device.SetParameter(4, 101.0f);       // axis orientation
-}
-
 QString ConfigDir()
 {
     return QCoreApplication::applicationDirPath() + "/config";
@@ -373,7 +340,7 @@ void TestUserJourneys::connectStreamWatchAndDisconnect()
     PtyDevice pty;
     QVERIFY(pty.IsOpen());
     StreamingImuDevice device(pty);
-    device.SetVersionPayload(VersionRecord());
+    device.SetVersionPayload(StreamingImuDevice::ExampleVersionRecord());
     pty.PublishInPortList();
 
     std::unique_ptr<MainWindow> w = StartLikeMain();
@@ -496,7 +463,7 @@ void TestUserJourneys::recordWhileStreaming()
 {
     PtyDevice pty;
     StreamingImuDevice device(pty);
-    device.SetVersionPayload(VersionRecord());
+    device.SetVersionPayload(StreamingImuDevice::ExampleVersionRecord());
     pty.PublishInPortList();
     const QString path = m_dir.filePath("journey-record.dat");
     QFile::remove(path);
@@ -588,8 +555,8 @@ void TestUserJourneys::readWriteParametersThenSendACommand()
 {
     PtyDevice pty;
     StreamingImuDevice device(pty);
-    device.SetVersionPayload(VersionRecord());
-    LoadFactoryParameters(device);
+    device.SetVersionPayload(StreamingImuDevice::ExampleVersionRecord());
+    device.LoadExampleParameters();
     pty.PublishInPortList();
 
     std::unique_ptr<MainWindow> w = StartLikeMain();
@@ -711,7 +678,7 @@ void TestUserJourneys::unplugWhileStreamingThenPlugInAgain()
 {
     auto pty = std::make_unique<PtyDevice>();
     auto device = std::make_unique<StreamingImuDevice>(*pty);
-    device->SetVersionPayload(VersionRecord());
+    device->SetVersionPayload(StreamingImuDevice::ExampleVersionRecord());
     pty->PublishInPortList();
 
     std::unique_ptr<MainWindow> w = StartLikeMain();
@@ -775,7 +742,7 @@ void TestUserJourneys::unplugWhileStreamingThenPlugInAgain()
     pty.reset();
     PtyDevice again;
     StreamingImuDevice device2(again);
-    device2.SetVersionPayload(VersionRecord());
+    device2.SetVersionPayload(StreamingImuDevice::ExampleVersionRecord());
     again.PublishInPortList();
     ConnectTo(*w, again);
     const uint32_t before = page->Series(AHRSDataWidget::SERIES_ROLL).count;
@@ -811,7 +778,7 @@ void TestUserJourneys::restartBringsBackTheLastPage()
 {
     PtyDevice pty;
     StreamingImuDevice device(pty);
-    device.SetVersionPayload(VersionRecord());
+    device.SetVersionPayload(StreamingImuDevice::ExampleVersionRecord());
     pty.PublishInPortList();
 
     std::unique_ptr<MainWindow> w = StartLikeMain();
@@ -855,7 +822,7 @@ void TestUserJourneys::restartBringsBackTheLastPage()
     list.close();
 
     // And the restored page works: connect and read.
-    LoadFactoryParameters(device);
+    device.LoadExampleParameters();
     ConnectTo(*w, pty);
     QTest::mouseClick(CurrentPage(*w)->findChild<QPushButton*>("button_read"), Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(Text(*CurrentPage(*w), "label_status"), QString("状态：读取数据成功"), 8000);

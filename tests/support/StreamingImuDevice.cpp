@@ -64,6 +64,38 @@ void StreamingImuDevice::SetStreaming(bool on)
     }
 }
 
+QByteArray StreamingImuDevice::ExampleVersionRecord()
+{
+    QByteArray payload(78, '\0');
+    const uint32_t software = 20240517;
+    const uint32_t hardware = 3;
+    std::memcpy(payload.data(), &software, 4);
+    std::memcpy(payload.data() + 4, &hardware, 4);
+    payload[8] = 0x34; // board code of no known model: the board version shows
+    payload[9] = 0x12;
+    for (int i = 0; i < 12; ++i) {
+        payload[10 + i] = static_cast<char>(0x11 + i);
+    }
+    payload[22] = 'A';
+    payload[23] = 'H';
+    payload[24] = 'R';
+    payload[25] = 'S';
+    payload[30] = 1;
+    payload[32] = 0;
+    payload[33] = 2;
+    return payload;
+}
+
+void StreamingImuDevice::LoadExampleParameters()
+{
+    SetParameter(25, 1.0f);        // initial stream: AHRS
+    SetParameter(3, 460800.0f);    // baud
+    SetParameter(21, 100.0f);      // output rate
+    SetParameter(31, 58.0f);       // filters 0x3A: accel LPF_IIR_5Hz, gyro LPF_IIR_40Hz
+    SetParameter(5, 10.0f);        // automatic gyro-bias removal on
+    SetParameter(4, 101.0f);       // axis orientation
+}
+
 AhrsData StreamingImuDevice::StreamSample(int n)
 {
     const double phase = n * 0.05;

@@ -36,8 +36,13 @@ public:
 
     // The 78 bytes of the version record (zero-padded or cut).
     void SetVersionPayload(const QByteArray& payload);
+    // A whole version record: firmware 20240517, hardware 3, board 0x1234,
+    // serial number 1112131415161718191a1b1c, model "AHRS", master.
+    static QByteArray ExampleVersionRecord();
     void SetParameter(uint32_t id, float value) { m_params[id] = value; }
     float Parameter(uint32_t id) const { return m_params.value(id, 0.0f); }
+    // The basic parameters of a device as it leaves the factory.
+    void LoadExampleParameters();
 
     // What AHRS mode does on its own, without a command from the host.
     void SetStreaming(bool on);
