@@ -42,7 +42,6 @@
 
 #include <qcustomplot.h>
 
-#include <cstring>
 #include <memory>
 
 namespace {
