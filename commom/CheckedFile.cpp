@@ -18,6 +18,11 @@ QString CheckedFile::OpenErrorText(const QString& path, const QString& reason)
     return QStringLiteral("文件打开失败：%1（%2）").arg(path, reason);
 }
 
+QString CheckedFile::ReadErrorText(const QString& path, const QString& reason)
+{
+    return QStringLiteral("文件读取失败：%1（%2）").arg(path, reason);
+}
+
 QString CheckedFile::WriteErrorText(const QString& path, const QString& reason)
 {
     return QStringLiteral("文件写入失败：%1（%2）").arg(path, reason);

@@ -36,6 +36,8 @@ public:
     static bool WriteAll(const QString& path, const QByteArray& data, QString* error = nullptr);
 
     static QString OpenErrorText(const QString& path, const QString& reason);
+    // For files only read: the same wording for a read that failed.
+    static QString ReadErrorText(const QString& path, const QString& reason);
     static QString WriteErrorText(const QString& path, const QString& reason);
 
 private:

@@ -380,7 +380,7 @@ void WorkerThreadDecode::CheckReadFailure(const QIODevice& source)
     if (ReadFailed(source)) {
         // A pulled stick or a bad sector: the rows so far are only a part
         // of the recording, not its table.
-        Fail(QString::fromUtf8("解码失败，文件读取失败：%1（%2）").arg(m_sourcePath, source.errorString()));
+        Fail(QString::fromUtf8("解码失败，") + CheckedFile::ReadErrorText(m_sourcePath, source.errorString()));
     }
 }
 

@@ -262,6 +262,9 @@ void TestUpgradeBootloader::unusableFileRefusedBeforeErase()
     QVERIFY(Run(fake, 30000));
     QVERIFY(fake.Stream().isEmpty()); // the device stays in its application
     QVERIFY(m_bench.LogText().contains(text));
+    if (QTest::currentDataTag() == QByteArray("missing")) {
+        QVERIFY(m_bench.LogText().contains("固件文件读取错误，文件打开失败：" + path + "（No such file or directory）"));
+    }
     QCOMPARE(m_bench.Reports().last().info.cancelType, int(CANCEL_UPGRADE_FAILED));
     QVERIFY(m_bench.DialogTexts().contains("升级失败"));
     QVERIFY(m_bench.PageIdle());

@@ -1,5 +1,7 @@
 #include "widgets/general/UpdataSoftware.h"
 
+#include "commom/CheckedFile.h"
+
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QThread>
@@ -8,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "commom/CheckedFile.h"
 #include "commom/CommonFunction.h"
 #include "commom/Global.h"
 #include "commom/Logger.h"
@@ -558,7 +561,7 @@ int UpdataSoftware::SendUpdateDataToDevice(unsigned long size)
 bool UpdataSoftware::CheckFirmwareFile()
 {
     const QString& path = m_upload_data.path;
-    auto refuse = [this](const char* text) {
+    auto refuse = [this](const QString& text) {
         LOG_INFO() << text << m_upload_data.path;
         SendUpgradeProcess(0, text);
         m_firmware_file.close();
@@ -572,19 +575,22 @@ bool UpdataSoftware::CheckFirmwareFile()
 
     m_firmware_file.close();
     m_firmware_file.setFileName(path);
-    if (!m_firmware_file.open(QIODevice::ReadOnly)) {
-        LOG_INFO() << "failed to open" << path << m_firmware_file.errorString();
-        return refuse("固件文件读取错误");
-    }
+    // A file the system will not give says which file and why.
+    if (!m_firmware_file.open(QIODevice::ReadOnly))
+        return refuse(QStringLiteral("固件文件读取错误，")
+                      + CheckedFile::OpenErrorText(path, m_firmware_file.errorString()));
     // Only whole cipher blocks make a firmware file; an empty, cut-off or
     // oversized one would leave the device erased with nothing sound to run.
     const qint64 size = m_firmware_file.size();
     if (size <= 0 || size % FirmwareCipher::kBlockSize != 0 || size > static_cast<qint64>(kMaxFlashSize))
         return refuse("固件文件读取错误");
     const QByteArray enciphered = m_firmware_file.readAll();
+    if (enciphered.size() != size)
+        return refuse(QStringLiteral("固件文件读取错误，")
+                      + CheckedFile::ReadErrorText(path, m_firmware_file.errorString()));
     std::unique_ptr<FirmwareCipher> cipher = FirmwareCipher::WithProgramKey();
     QString error;
-    if (enciphered.size() != size || !cipher->HasKey()
+    if (!cipher->HasKey()
         || !cipher->PassBytes(enciphered, &m_plain_image, FirmwareCipher::Decipher, &error)) {
         LOG_INFO() << "固件文件读取错误" << error;
         return refuse("固件文件读取错误");
